@@ -1,0 +1,207 @@
+/*
+ * qnlink.h - the device link: a flat C interface to the Quarnel Veltra readers.
+ *
+ * A reader is opened by port name and addressed afterwards by an integer handle. Every operation
+ * that talks to a reader is one request/reply exchange of the reader command protocol, over a
+ * serial port (RS-232 or USB virtual COM), a USB HID keyboard reader, an FTDI USB device or the
+ * TCP link of an Ethernet module.
+ *
+ * Results
+ *   - status operations:   0 on success, -1 on failure
+ *   - reading operations:  number of bytes delivered, or -1
+ *   - predicates:          1 or 0, and -1 for an unknown handle
+ *   After a -1, QnGetLastError(handle) tells the reason (QN_ERR_* below; any other non-zero
+ *   value is a status byte that the reader itself returned). A success never resets it.
+ *   An unknown handle makes every connection operation fail without side effects; its last
+ *   error reads as QN_ERR_UNKNOWN_HANDLE.
+ *
+ * Buffers
+ *   Every output buffer comes with its size, except where stated. A reply that does not fit is
+ *   not copied at all: the operation fails with QN_ERR_BUFFER.
+ *   List operations fill a multi-string: entries one after another, each ended by a NUL, the
+ *   whole ended by one more NUL. An entry is taken only while it fits with its NUL and the final
+ *   NUL; the list stops at the first entry that does not fit. The result is the number of bytes
+ *   used including the final NUL (1 for an empty list, which is a single NUL).
+ *
+ * Port names
+ *   "COMn" (mapped to /dev/ttyS{n-1}) or a device path beginning with "/dev/"  serial port
+ *   "<serial> HID" (any name containing "HID")                                   USB HID reader
+ *   dotted IPv4 address or "[module name]", optionally "-<tcp port>"             Ethernet reader
+ *   anything else                                                                FTDI serial no.
+ *   Any form may end in ":<decimal>", the reader's bus address (default 1). A ":" as the very
+ *   last character stays part of the name.
+ *
+ * Threads
+ *   Different handles may be used from different threads at the same time. One handle must be
+ *   used from one thread at a time. Opening is serialised inside the library.
+ *
+ * The library depends on nothing beyond the C++ standard library and the POSIX/Linux system
+ * interfaces; hidapi and FTDI's D2XX are loaded at run time when present.
+ */
+#ifndef QNLINK_H
+#define QNLINK_H
+
+#if defined(QNLINK_BUILDING)
+#define QN_API __attribute__((visibility("default")))
+#else
+#define QN_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Last-error codes (QnGetLastError) ------------------------------------------------------ */
+#define QN_ERR_NONE 0
+#define QN_ERR_UNKNOWN_HANDLE 6   /* the handle is not open (only QnGetLastError returns it) */
+#define QN_ERR_TIMEOUT 7          /* no complete reply within the reply timeout */
+#define QN_ERR_BUFFER 8           /* reply or name does not fit the caller's buffer */
+#define QN_ERR_LENGTH 9           /* data length refused (block > 100 bytes, password != 4, ...) */
+#define QN_ERR_EMPTY_REQUEST 11   /* request without a command */
+#define QN_ERR_CHECKSUM 14        /* reply BCC or CRC wrong */
+#define QN_ERR_NO_REPLY 16        /* no reply bytes at all */
+#define QN_ERR_MODE 18            /* operating mode value not allowed */
+#define QN_ERR_NOT_SERIAL 19      /* baud-rate change on a link that is not a serial port */
+#define QN_ERR_BLOCK1_SHORT 21    /* block 1 reply of an older reader too short to convert */
+
+/* ---- QnOpenPort results other than a handle ------------------------------------------------- */
+#define QN_OPEN_FAILED (-1)        /* the link cannot be opened */
+#define QN_OPEN_BAD_TIMEOUT (-5)   /* negative reply timeout */
+#define QN_OPEN_NO_ANSWER (-15)    /* the reader did not answer the identification */
+#define QN_OPEN_HID_MODE (-18)     /* the HID reader did not take the mode message */
+
+/* ---- QnOpenPort flags ----------------------------------------------------------------------- */
+#define QN_FLAG_LINE_MASK 0x0F     /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
+#define QN_FLAG_STX_ONLY 0x40      /* do not fall back to CRC framing during identification */
+#define QN_FLAG_KEEP_ENABLED 0x80  /* do not report waits to the wait callback */
+
+/* ---- Handle ranges -------------------------------------------------------------------------- */
+#define QN_HANDLE_SERIAL_BASE 0    /* serial and FTDI handles count from 1 */
+#define QN_HANDLE_HID_BASE 10000   /* HID handles count from 10001 */
+#define QN_HANDLE_TCP_BASE 20000   /* TCP handles count from 20001 */
+
+/* Minimum size of each output buffer of QnLanReadSettings; the operation never writes more. */
+#define QN_LAN_TEXT_SIZE 32
+/* Minimum size of the address buffer of QnLanReadRemoteHost. */
+#define QN_LAN_ADDRESS_SIZE 16
+
+/* ---- Library and enumeration ---------------------------------------------------------------- */
+
+/* 441: version 4.41 of the interface. */
+QN_API int QnGetLibraryVersion(void);
+/* Multi-string of serial ports: device path, optionally " [description]" for the maker's USB
+ * virtual COM ports. */
+QN_API int QnListComPorts(char* buffer, int size);
+/* Multi-string of FTDI readers (serial numbers) and HID readers ("<serial> HID"). */
+QN_API int QnListUsbDevices(char* buffer, int size);
+/* Bit set: 1 = an FTDI reader has no usable access library, 2 = a virtual-COM reader has no
+ * bound driver. */
+QN_API int QnFindUsbDevicesWithoutDriver(void);
+/* 1 when the kernel's CDC ACM driver is available, else 0. */
+QN_API int QnIsCdcDriverInstalled(void);
+
+/* ---- Connections ---------------------------------------------------------------------------- */
+
+/* Opens and identifies a reader. Returns a handle (> 0) or QN_OPEN_*. Names that are not serial
+ * port names are opened at 19200 whatever baudRate says. The identification waits at most
+ * 300 ms; afterwards timeoutMs applies to every exchange. */
+QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeoutMs);
+/* 0, or -1 for an unknown handle. */
+QN_API int QnClosePort(int handle);
+/* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
+QN_API int QnGetLastError(int handle);
+/* Length of the name (serial: as opened, without bus address; TCP: the resolved host address;
+ * HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its NUL. */
+QN_API int QnGetPortName(int handle, char* buffer, int size);
+QN_API int QnIsLanConnection(int handle);
+QN_API int QnIsHidConnection(int handle);
+/* 1 when the reader's type supports reader mode, 0 when not, -1 for an unknown handle. */
+QN_API int QnSupportsReaderMode(int handle);
+
+/* ---- Reader operations ---------------------------------------------------------------------- */
+
+/* Identification 0xF0: copies the reply (normally 4 bytes) and returns its length; the model
+ * name is copied only if it fits with its NUL. Errors: reply errors, QN_ERR_BUFFER. */
+QN_API int QnReadDeviceType(int handle, unsigned char* reply, int replySize, char* modelName,
+                            int modelNameSize);
+/* Stored power-on mode (0..127) or -1. */
+QN_API int QnReadMode(int handle);
+/* mode in {0,1,2,3,128,129,131}, else QN_ERR_MODE and nothing is sent. */
+QN_API int QnSetMode(int handle, int mode);
+/* mode in {0,1,3}, stored as the power-on mode; else QN_ERR_MODE and nothing is sent. */
+QN_API int QnSetModeStored(int handle, int mode);
+/* Serial ports only (else QN_ERR_NOT_SERIAL). parity: 0 none, 1 even, 2 odd, 3 none + 2 stop
+ * bits. The PC port follows after the reader's reply. */
+QN_API int QnSetBaudRate(int handle, int baudRate, int parity);
+/* mode 1 = keyboard HID, 2 = virtual COM. */
+QN_API int QnSetUsbInterface(int handle, int mode);
+QN_API int QnResetReader(int handle, int byte1, int byte2);
+/* Transponder configuration 0xF1; length >= 1. */
+QN_API int QnWriteTransponderConfig(int handle, int index, const unsigned char* data, int length);
+/* length must be 4 (else QN_ERR_LENGTH). */
+QN_API int QnWriteTransponderPassword(int handle, const unsigned char* password, int length);
+QN_API int QnWriteTransponderPasswordEx(int handle, int transponderType,
+                                        const unsigned char* password, int length);
+
+/* Parameter blocks: return the block length, or -1. Block 1 of readers without the extended
+ * parameter protocol is converted to and from the current layout (QN_ERR_BLOCK1_SHORT,
+ * QN_ERR_LENGTH). Blocks 2..6 longer than 100 bytes are refused with QN_ERR_LENGTH. */
+QN_API int QnReadParameterBlock1(int handle, unsigned char* buffer, int size);
+QN_API int QnReadParameterBlock2(int handle, unsigned char* buffer, int size);
+QN_API int QnReadParameterBlock3(int handle, unsigned char* buffer, int size);
+QN_API int QnReadParameterBlock4(int handle, unsigned char* buffer, int size);
+QN_API int QnReadParameterBlock5(int handle, unsigned char* buffer, int size);
+QN_API int QnReadParameterBlock6(int handle, unsigned char* buffer, int size);
+QN_API int QnWriteParameterBlock1(int handle, const unsigned char* data, int length);
+QN_API int QnWriteParameterBlock2(int handle, const unsigned char* data, int length);
+QN_API int QnWriteParameterBlock3(int handle, const unsigned char* data, int length);
+QN_API int QnWriteParameterBlock4(int handle, const unsigned char* data, int length);
+QN_API int QnWriteParameterBlock5(int handle, const unsigned char* data, int length);
+QN_API int QnWriteParameterBlock6(int handle, const unsigned char* data, int length);
+
+/* Any command: returns the reply length; the reply is copied when reply is not NULL and
+ * replySize is not 0 (QN_ERR_BUFFER when it does not fit). data may be NULL when length is 0. */
+QN_API int QnTransact(int handle, int command, const unsigned char* data, int length,
+                      unsigned char* reply, int replySize);
+/* Sends bytes unframed on the link. 0 / -1. */
+QN_API int QnWriteRaw(int handle, const unsigned char* data, int length);
+/* Moves up to size received bytes out of the connection's queue; returns the count. */
+QN_API int QnReadReceived(int handle, unsigned char* buffer, int size);
+
+/* ---- HID control channel -------------------------------------------------------------------- */
+QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
+                        int replySize);
+QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
+
+/* ---- Ethernet readers ----------------------------------------------------------------------- */
+QN_API int QnSearchLanReaders(char* buffer, int size);
+QN_API int QnSearchLanDevices(char* buffer, int size);
+/* 1 if the device answers an ICMP echo, else 0. */
+QN_API int QnPingLanDevice(const char* portName);
+/* Each output buffer must hold at least QN_LAN_TEXT_SIZE bytes. */
+QN_API int QnLanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
+                             char* gateway);
+QN_API int QnLanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
+                           const char* gateway);
+/* address must hold at least QN_LAN_ADDRESS_SIZE bytes. */
+QN_API int QnLanReadRemoteHost(const char* portName, char* address, int* port);
+QN_API int QnLanWriteRemoteHost(const char* portName, const char* address, int port);
+
+/* ---- Extension: waiting ----------------------------------------------------------------------
+ * While an exchange waits for a reader's reply, the library calls the registered callback on
+ * the waiting thread: once with QN_WAIT_BEGIN, every few milliseconds with QN_WAIT_PROGRESS and
+ * once with QN_WAIT_END (also after a timeout). A desktop program uses it to disable its
+ * window, keep painting and restore both. Connections opened with QN_FLAG_KEEP_ENABLED do not
+ * call it. The waiting itself blocks; the callback must not call into the library. Passing
+ * NULL removes the callback. The callback is process-wide. */
+#define QN_WAIT_BEGIN 0
+#define QN_WAIT_PROGRESS 1
+#define QN_WAIT_END 2
+typedef void (*QnWaitCallback)(int phase, void* context);
+QN_API void QnSetWaitCallback(QnWaitCallback callback, void* context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QNLINK_H */
