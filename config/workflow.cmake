@@ -1,0 +1,15 @@
+# Reader features, the connection core and the reading/programming sequences. Widget-free: the
+# application, veltra-cli and the tests drive them alike. Talks to readers only through the
+# device link's Qn operations.
+add_library(veltra_config_workflow STATIC
+            ${CMAKE_CURRENT_LIST_DIR}/DeviceFeatures.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/DeviceFeatures.h
+            ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.h)
+target_include_directories(veltra_config_workflow PUBLIC ${CMAKE_CURRENT_LIST_DIR}
+                                                         ${CMAKE_SOURCE_DIR}/devicelink)
+target_link_libraries(veltra_config_workflow PUBLIC veltra_strings Qt6::Core)
+if(TARGET qnlink)
+    target_link_libraries(veltra_config_workflow PUBLIC qnlink)
+endif()
+veltra_warnings(veltra_config_workflow)
