@@ -112,6 +112,17 @@ int hexDigit(unsigned char c) {
     return -1;
 }
 
+// A baud-rate code is the rate plus a line-format code in its last two decimal digits: 0 8N1,
+// 1 8E1, 2 8O1, 3 8N2; remainders of 4 and more count as 0.
+int rateOfCode(int baudCode) {
+    return baudCode - baudCode % 100;
+}
+
+int lineFormatOfCode(int baudCode) {
+    const int format = baudCode % 100;
+    return format >= 0 && format <= 3 ? format : 0;
+}
+
 bool isSerialKind(InterfaceKind kind) {
     return kind == InterfaceKind::Serial || kind == InterfaceKind::MakerVirtualCom;
 }
@@ -121,15 +132,6 @@ bool isSerialKind(InterfaceKind kind) {
 ReaderLink& qnLink() {
     static QnReaderLink link;
     return link;
-}
-
-int baudRateOf(int baudCode) {
-    return baudCode - baudCode % 100;
-}
-
-int lineFormatOf(int baudCode) {
-    const int format = baudCode % 100;
-    return format >= 0 && format <= 3 ? format : 0;
 }
 
 std::vector<int> baudSearchOrder(int baudCode) {
@@ -182,7 +184,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     if (isSerialKind(target.kind)) {
         // The code's last two digits select the line format; the library takes the plain rate
         // and the format as flags, so a reader stored as 9601 is reached at 9600 8E1.
-        handle = link.openPort(name, baudRateOf(target.baudCode), lineFormatOf(target.baudCode),
+        handle = link.openPort(name, rateOfCode(target.baudCode), lineFormatOfCode(target.baudCode),
                                target.timeoutMs);
         if (handle == QN_OPEN_NO_ANSWER) {
             for (int rate : baudSearchOrder(target.baudCode)) {

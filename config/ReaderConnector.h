@@ -85,12 +85,6 @@ struct OpenResult {
     std::uint32_t features = 0; // DeviceFeatures; only meaningful with a handle
 };
 
-// The baud rate of a baud-rate code (the code without its last two decimal digits).
-int baudRateOf(int baudCode);
-// The line-format code of a baud-rate code: 0 8N1, 1 8E1, 2 8O1, 3 8N2; remainders of 4 and
-// more count as 0.
-int lineFormatOf(int baudCode);
-
 // The rates the connection procedure tries, in order, when a serial reader does not answer at
 // the stored code: the rest of the cycle 2400, 4800, 9600, 19200, 38400, starting after the
 // stored code. Empty for a code outside the cycle (higher rates or a line-format digit).
