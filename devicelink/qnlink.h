@@ -53,32 +53,32 @@ extern "C" {
 
 /* ---- Last-error codes (QnGetLastError) ------------------------------------------------------ */
 #define QN_ERR_NONE 0
-#define QN_ERR_UNKNOWN_HANDLE 6   /* the handle is not open (only QnGetLastError returns it) */
-#define QN_ERR_TIMEOUT 7          /* no complete reply within the reply timeout */
-#define QN_ERR_BUFFER 8           /* reply or name does not fit the caller's buffer */
-#define QN_ERR_LENGTH 9           /* data length refused (block > 100 bytes, password != 4, ...) */
-#define QN_ERR_EMPTY_REQUEST 11   /* request without a command */
-#define QN_ERR_CHECKSUM 14        /* reply BCC or CRC wrong */
-#define QN_ERR_NO_REPLY 16        /* no reply bytes at all */
-#define QN_ERR_MODE 18            /* operating mode value not allowed */
-#define QN_ERR_NOT_SERIAL 19      /* baud-rate change on a link that is not a serial port */
-#define QN_ERR_BLOCK1_SHORT 21    /* block 1 reply of an older reader too short to convert */
+#define QN_ERR_UNKNOWN_HANDLE 6 /* the handle is not open (only QnGetLastError returns it) */
+#define QN_ERR_TIMEOUT 7        /* no complete reply within the reply timeout */
+#define QN_ERR_BUFFER 8         /* reply or name does not fit the caller's buffer */
+#define QN_ERR_LENGTH 9         /* data length refused (block > 100 bytes, password != 4, ...) */
+#define QN_ERR_EMPTY_REQUEST 11 /* request without a command */
+#define QN_ERR_CHECKSUM 14      /* reply BCC or CRC wrong */
+#define QN_ERR_NO_REPLY 16      /* no reply bytes at all */
+#define QN_ERR_MODE 18          /* operating mode value not allowed */
+#define QN_ERR_NOT_SERIAL 19    /* baud-rate change on a link that is not a serial port */
+#define QN_ERR_BLOCK1_SHORT 21  /* block 1 reply of an older reader too short to convert */
 
 /* ---- QnOpenPort results other than a handle ------------------------------------------------- */
-#define QN_OPEN_FAILED (-1)        /* the link cannot be opened */
-#define QN_OPEN_BAD_TIMEOUT (-5)   /* negative reply timeout */
-#define QN_OPEN_NO_ANSWER (-15)    /* the reader did not answer the identification */
-#define QN_OPEN_HID_MODE (-18)     /* the HID reader did not take the mode message */
+#define QN_OPEN_FAILED (-1)      /* the link cannot be opened */
+#define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
+#define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
+#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */
-#define QN_FLAG_LINE_MASK 0x0F     /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
-#define QN_FLAG_STX_ONLY 0x40      /* do not fall back to CRC framing during identification */
-#define QN_FLAG_KEEP_ENABLED 0x80  /* do not report waits to the wait callback */
+#define QN_FLAG_LINE_MASK 0x0F    /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
+#define QN_FLAG_STX_ONLY 0x40     /* do not fall back to CRC framing during identification */
+#define QN_FLAG_KEEP_ENABLED 0x80 /* do not report waits to the wait callback */
 
 /* ---- Handle ranges -------------------------------------------------------------------------- */
-#define QN_HANDLE_SERIAL_BASE 0    /* serial and FTDI handles count from 1 */
-#define QN_HANDLE_HID_BASE 10000   /* HID handles count from 10001 */
-#define QN_HANDLE_TCP_BASE 20000   /* TCP handles count from 20001 */
+#define QN_HANDLE_SERIAL_BASE 0  /* serial and FTDI handles count from 1 */
+#define QN_HANDLE_HID_BASE 10000 /* HID handles count from 10001 */
+#define QN_HANDLE_TCP_BASE 20000 /* TCP handles count from 20001 */
 
 /* Minimum size of each output buffer of QnLanReadSettings; the operation never writes more. */
 #define QN_LAN_TEXT_SIZE 32

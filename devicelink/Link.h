@@ -1,0 +1,47 @@
+// The one interface behind which every kind of link sits: serial port, FTDI device, HID
+// reader and TCP socket. The connection writes frames to it and reads what the link appended
+// to the connection's receive queue.
+#ifndef QNLINK_LINK_H
+#define QNLINK_LINK_H
+
+#include "PortName.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qnlink {
+
+class ReceiveQueue;
+
+class Link {
+public:
+    virtual ~Link() = default;
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    virtual LinkKind kind() const = 0;
+    // Queues bytes for sending. False when they were not taken (link ended, buffer full);
+    // the exchange then runs into its reply timeout.
+    virtual bool write(const std::uint8_t* data, std::size_t size) = 0;
+    // Stops the link's thread and releases the device. Safe to call more than once.
+    virtual void close() = 0;
+    // False once the link has given up for good (a TCP link whose socket ended); the registry
+    // drops such connections. A serial port whose device went away stays "open" until closed.
+    virtual bool usable() const { return true; }
+    // Changes baud rate and line format of the PC side; only serial ports can.
+    virtual bool setLineFormat(int /*baudRate*/, int /*lineFormat*/) { return false; }
+    // Called before each request and while waiting, for links without a thread of their own
+    // (HID input reports).
+    virtual void discardPendingInput() {}
+    virtual void pollInput() {}
+    // The name QnGetPortName reports.
+    virtual std::string displayName() const = 0;
+
+protected:
+    Link() = default;
+};
+
+} // namespace qnlink
+
+#endif

@@ -1,0 +1,420 @@
+#include "RWPort.h"
+
+#include "qnlink.h"
+#include "serial/USBSerialPort.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace qnlink {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a registered wait callback is called while a reply is outstanding.
+constexpr auto kCallbackPeriod = std::chrono::milliseconds(10);
+// Time the reader needs after a baud switch before it listens at the new rate.
+constexpr auto kBaudSettle = std::chrono::milliseconds(200);
+
+struct WaitCallbackSlot {
+    std::mutex mutex;
+    void (*callback)(int, void*) = nullptr;
+    void* context = nullptr;
+};
+
+WaitCallbackSlot& waitCallbackSlot() {
+    static WaitCallbackSlot slot;
+    return slot;
+}
+
+// Reports one wait to the callback: begin on construction, end on destruction (also after a
+// timeout). Inactive when no callback is registered or the connection keeps its window.
+class WaitReport {
+public:
+    explicit WaitReport(bool keepWindowEnabled) {
+        if (keepWindowEnabled) {
+            return;
+        }
+        auto& slot = waitCallbackSlot();
+        std::lock_guard lock(slot.mutex);
+        callback_ = slot.callback;
+        context_ = slot.context;
+        if (callback_) {
+            callback_(QN_WAIT_BEGIN, context_);
+        }
+    }
+    ~WaitReport() {
+        if (callback_) {
+            callback_(QN_WAIT_END, context_);
+        }
+    }
+    WaitReport(const WaitReport&) = delete;
+    WaitReport& operator=(const WaitReport&) = delete;
+
+    bool active() const { return callback_ != nullptr; }
+    void progress() const {
+        if (callback_) {
+            callback_(QN_WAIT_PROGRESS, context_);
+        }
+    }
+
+private:
+    void (*callback_)(int, void*) = nullptr;
+    void* context_ = nullptr;
+};
+
+bool isOneOf(int value, std::initializer_list<int> allowed) {
+    return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
+}
+
+std::span<const std::uint8_t> bytesOf(const unsigned char* data, int length) {
+    return {data, static_cast<std::size_t>(length)};
+}
+
+} // namespace
+
+void setWaitCallback(void (*callback)(int, void*), void* context) {
+    auto& slot = waitCallbackSlot();
+    std::lock_guard lock(slot.mutex);
+    slot.callback = callback;
+    slot.context = callback ? context : nullptr;
+}
+
+int baudRateCode(int baudRate) {
+    switch (baudRate) {
+    case 2400:
+        return 0;
+    case 4800:
+        return 1;
+    case 9600:
+        return 2;
+    case 38400:
+        return 4;
+    case 57600:
+        return 5;
+    case 115200:
+        return 6;
+    case 230400:
+        return 7;
+    case 460800:
+        return 8;
+    case 921600:
+        return 9;
+    case 1382400:
+        return 10;
+    default:
+        return 3; // 19200 and every rate without a code of its own
+    }
+}
+
+CQN_RW_Port::CQN_RW_Port(PortName name, int timeoutMs, bool keepWindowEnabled)
+    : name_(std::move(name)), timeoutMs_(timeoutMs), keepWindowEnabled_(keepWindowEnabled) {}
+
+CQN_RW_Port::~CQN_RW_Port() {
+    closeLink();
+}
+
+int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
+    switch (name_.kind) {
+    case LinkKind::Serial:
+        link_ = CUSBSerialPort::open(name_.name, name_.device, baudRate, lineFormat, queue_);
+        return link_ ? 0 : QN_OPEN_FAILED;
+    case LinkKind::Ftdi:
+    case LinkKind::Hid:
+    case LinkKind::Tcp:
+        // These links are not available in this build of the library.
+        return QN_OPEN_FAILED;
+    }
+    return QN_OPEN_FAILED;
+}
+
+void CQN_RW_Port::closeLink() {
+    if (link_) {
+        link_->close();
+    }
+}
+
+bool CQN_RW_Port::waitForReply() {
+    WaitReport report(keepWindowEnabled_);
+    const bool polled = report.active();
+    const auto timeout = std::chrono::milliseconds(timeoutMs_);
+    ReplyPhase phase = ReplyPhase::WaitHeader;
+    auto phaseStart = Clock::now();
+    for (;;) {
+        const auto deadline = phaseStart + timeout;
+        const auto sliceEnd =
+            polled ? std::min(deadline, Clock::now() + kCallbackPeriod) : deadline;
+        ReplyPhase now = phase;
+        queue_.waitFor(
+            [&](Bytes& q) {
+                now = scanReply(framing_, q);
+                return now != phase;
+            },
+            sliceEnd);
+        if (now == ReplyPhase::Complete) {
+            return true;
+        }
+        if (now != phase) {
+            // Each phase has its own clock.
+            phase = now;
+            phaseStart = Clock::now();
+            continue;
+        }
+        if (Clock::now() >= deadline) {
+            lastError_ = QN_ERR_TIMEOUT;
+            return false;
+        }
+        report.progress();
+        if (link_) {
+            link_->pollInput();
+        }
+    }
+}
+
+bool CQN_RW_Port::exchange(std::uint8_t command, std::span<const std::uint8_t> data, Bytes& reply) {
+    if (data.size() > kMaxRequestData) {
+        // LEN is one byte: a longer request would go out with a wrong length.
+        lastError_ = QN_ERR_LENGTH;
+        return false;
+    }
+    if (!link_) {
+        lastError_ = QN_ERR_TIMEOUT;
+        return false;
+    }
+    const Bytes frame = buildRequest(framing_, name_.busAddress, command, data);
+    queue_.clear();
+    link_->discardPendingInput();
+    // A frame the link does not take is lost; the wait below then ends with a timeout.
+    (void)link_->write(frame.data(), frame.size());
+    if (!waitForReply()) {
+        return false;
+    }
+    const Bytes received = queue_.takeAll();
+    ReplyResult result = validateReply(framing_, received);
+    if (result.error != 0) {
+        lastError_ = result.error;
+        return false;
+    }
+    reply = std::move(result.data);
+    return true;
+}
+
+bool CQN_RW_Port::identify() {
+    Bytes reply;
+    if (!exchange(0xF0, {}, reply)) {
+        return false;
+    }
+    identity_ = decodeIdentification(reply);
+    return true;
+}
+
+int CQN_RW_Port::simpleCommand(std::uint8_t command, std::span<const std::uint8_t> data) {
+    Bytes reply;
+    return exchange(command, data, reply) ? 0 : -1;
+}
+
+int CQN_RW_Port::readDeviceType(unsigned char* reply, int replySize, char* modelName,
+                                int modelNameSize) {
+    Bytes data;
+    if (!exchange(0xF0, {}, data)) {
+        return -1;
+    }
+    if (reply == nullptr || replySize < 0 || data.size() > static_cast<std::size_t>(replySize)) {
+        return fail(QN_ERR_BUFFER);
+    }
+    std::copy(data.begin(), data.end(), reply);
+    const std::string model = modelNameForReply(data);
+    if (modelName != nullptr && modelNameSize > 0 &&
+        model.size() < static_cast<std::size_t>(modelNameSize)) {
+        std::memcpy(modelName, model.c_str(), model.size() + 1);
+    }
+    return static_cast<int>(data.size());
+}
+
+int CQN_RW_Port::readMode() {
+    Bytes data;
+    if (!exchange(0xF4, {}, data)) {
+        return -1;
+    }
+    if (data.size() != 1 || (data[0] & 0x80) == 0) {
+        // The reader answered, but not with a mode.
+        return fail(QN_ERR_NO_REPLY);
+    }
+    return data[0] & 0x7F;
+}
+
+int CQN_RW_Port::setMode(int mode) {
+    if (!isOneOf(mode, {0, 1, 2, 3, 128, 129, 131})) {
+        return fail(QN_ERR_MODE);
+    }
+    const std::uint8_t byte = static_cast<std::uint8_t>(mode);
+    return simpleCommand(0xF4, {&byte, 1});
+}
+
+int CQN_RW_Port::setModeStored(int mode) {
+    if (!isOneOf(mode, {0, 1, 3})) {
+        return fail(QN_ERR_MODE);
+    }
+    const std::uint8_t byte = static_cast<std::uint8_t>(mode | 0x80);
+    return simpleCommand(0xF4, {&byte, 1});
+}
+
+int CQN_RW_Port::setBaudRate(int baudRate, int parity) {
+    if (name_.kind != LinkKind::Serial || !link_) {
+        return fail(QN_ERR_NOT_SERIAL);
+    }
+    if (baudRate <= 0 || parity < 0 || parity > 3) {
+        // The reader would switch to a rate or format the PC port cannot follow.
+        return fail(QN_ERR_LENGTH);
+    }
+    const std::uint8_t byte = static_cast<std::uint8_t>(baudRateCode(baudRate) | (parity << 4));
+    if (simpleCommand(0xF2, {&byte, 1}) != 0) {
+        return -1;
+    }
+    if (!link_->setLineFormat(baudRate, parity)) {
+        return fail(QN_ERR_NOT_SERIAL);
+    }
+    std::this_thread::sleep_for(kBaudSettle);
+    return 0;
+}
+
+int CQN_RW_Port::setUsbInterface(int mode) {
+    const std::uint8_t byte = static_cast<std::uint8_t>(mode);
+    return simpleCommand(0xFF, {&byte, 1});
+}
+
+int CQN_RW_Port::resetReader(int byte1, int byte2) {
+    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(byte1),
+                                   static_cast<std::uint8_t>(byte2)};
+    return simpleCommand(0xF6, bytes);
+}
+
+int CQN_RW_Port::writeTransponderConfig(int index, const unsigned char* data, int length) {
+    if (data == nullptr || length < 1) {
+        return fail(QN_ERR_LENGTH);
+    }
+    Bytes request;
+    if (identity_.extendedParameters) {
+        request.push_back(static_cast<std::uint8_t>(index));
+        request.insert(request.end(), data, data + length);
+    } else {
+        request.push_back(static_cast<std::uint8_t>((data[0] & 0x0F) | 0x40));
+    }
+    return simpleCommand(0xF1, request);
+}
+
+int CQN_RW_Port::writeTransponderPassword(const unsigned char* password, int length) {
+    if (password == nullptr || length != 4) {
+        return fail(QN_ERR_LENGTH);
+    }
+    return simpleCommand(0x80, bytesOf(password, 4));
+}
+
+int CQN_RW_Port::writeTransponderPasswordEx(int type, const unsigned char* password, int length) {
+    if (password == nullptr || length != 4) {
+        return fail(QN_ERR_LENGTH);
+    }
+    const std::uint8_t request[5] = {static_cast<std::uint8_t>(type), password[0], password[1],
+                                     password[2], password[3]};
+    return simpleCommand(0x88, request);
+}
+
+int CQN_RW_Port::readParameterBlock(int block, unsigned char* buffer, int size) {
+    Bytes data;
+    if (!exchange(static_cast<std::uint8_t>(0x88 + block), {}, data)) {
+        return -1;
+    }
+    if (block == 1 && !identity_.extendedParameters) {
+        Bytes current;
+        if (!block1FromOldLayout(data, current)) {
+            return fail(QN_ERR_BLOCK1_SHORT);
+        }
+        data = std::move(current);
+    }
+    if (buffer == nullptr || size < 0 || data.size() > static_cast<std::size_t>(size)) {
+        return fail(QN_ERR_BUFFER);
+    }
+    std::copy(data.begin(), data.end(), buffer);
+    return static_cast<int>(data.size());
+}
+
+int CQN_RW_Port::writeParameterBlock(int block, const unsigned char* data, int length) {
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return fail(QN_ERR_LENGTH);
+    }
+    const auto bytes = length > 0 ? bytesOf(data, length) : std::span<const std::uint8_t>{};
+    if (block == 1 && !identity_.extendedParameters) {
+        Bytes old;
+        if (!block1ToOldLayout(bytes, identity_.extraBlock1Byte, old)) {
+            return fail(QN_ERR_LENGTH);
+        }
+        return simpleCommand(0x81, old);
+    }
+    if (block >= 2 && length > kMaxBlockLength) {
+        return fail(QN_ERR_LENGTH);
+    }
+    return simpleCommand(static_cast<std::uint8_t>(0x80 + block), bytes);
+}
+
+int CQN_RW_Port::transact(int command, const unsigned char* data, int length, unsigned char* reply,
+                          int replySize) {
+    if (command < 0 || command > 0xFF) {
+        return fail(QN_ERR_EMPTY_REQUEST);
+    }
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return fail(QN_ERR_LENGTH);
+    }
+    Bytes answer;
+    const auto bytes = length > 0 ? bytesOf(data, length) : std::span<const std::uint8_t>{};
+    if (!exchange(static_cast<std::uint8_t>(command), bytes, answer)) {
+        return -1;
+    }
+    if (reply != nullptr && replySize != 0) {
+        if (replySize < 0 || answer.size() > static_cast<std::size_t>(replySize)) {
+            return fail(QN_ERR_BUFFER);
+        }
+        std::copy(answer.begin(), answer.end(), reply);
+    }
+    return static_cast<int>(answer.size());
+}
+
+int CQN_RW_Port::writeRaw(const unsigned char* data, int length) {
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return fail(QN_ERR_LENGTH);
+    }
+    if (length == 0) {
+        return 0;
+    }
+    if (!link_ || !link_->write(data, static_cast<std::size_t>(length))) {
+        // The link did not take the bytes (write buffer full or device gone).
+        return fail(QN_ERR_BUFFER);
+    }
+    return 0;
+}
+
+int CQN_RW_Port::readReceived(unsigned char* buffer, int size) {
+    if (link_) {
+        link_->pollInput();
+    }
+    if (buffer == nullptr || size <= 0) {
+        return 0;
+    }
+    const Bytes taken = queue_.take(static_cast<std::size_t>(size));
+    std::copy(taken.begin(), taken.end(), buffer);
+    return static_cast<int>(taken.size());
+}
+
+int CQN_RW_Port::getPortName(char* buffer, int size) {
+    const std::string text = link_ ? link_->displayName() : std::string();
+    if (buffer == nullptr || size < 0 || text.size() + 1 > static_cast<std::size_t>(size)) {
+        return fail(QN_ERR_BUFFER);
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<int>(text.size());
+}
+
+} // namespace qnlink

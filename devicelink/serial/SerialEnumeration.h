@@ -1,0 +1,25 @@
+// Serial ports and USB driver checks from sysfs. The sysfs root is /sys unless the environment
+// variable QN_SYSFS_ROOT names another folder (a copy of the tree, e.g. for tests); the kernel
+// module lists are read from /lib/modules unless QN_MODULES_ROOT names another folder.
+#ifndef QNLINK_SERIALENUMERATION_H
+#define QNLINK_SERIALENUMERATION_H
+
+#include <string>
+#include <vector>
+
+namespace qnlink {
+
+// Device paths of the present serial ports, sorted, each with " [description]" for the
+// maker's USB virtual COM ports.
+std::vector<std::string> listSerialPorts();
+
+// 1 when the kernel's CDC ACM driver is loaded, built in or installed as a module.
+bool cdcDriverAvailable();
+
+// Bit 2: a virtual-COM reader (1C40:05AC) none of whose interfaces has a driver bound.
+// Bit 1: an FTDI reader (0403:E130) while the FTDI access library cannot be loaded.
+int usbDevicesWithoutDriver(bool ftdiLibraryLoads);
+
+} // namespace qnlink
+
+#endif

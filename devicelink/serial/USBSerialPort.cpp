@@ -1,0 +1,252 @@
+#include "USBSerialPort.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
+
+namespace qnlink {
+
+namespace {
+
+struct SpeedEntry {
+    int rate;
+    speed_t constant;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool standardSpeed(int rate, speed_t& out) {
+    for (const auto& e : kSpeeds) {
+        if (e.rate == rate) {
+            out = e.constant;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool configureTerminal(int fd, int baudRate, int lineFormat) {
+    if (baudRate <= 0) {
+        return false;
+    }
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    switch (lineFormat) {
+    case Line8E1:
+        tio.c_cflag |= PARENB;
+        break;
+    case Line8O1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case Line8N2:
+        tio.c_cflag |= CSTOPB;
+        break;
+    default:
+        break; // 8N1, also for any value not named
+    }
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    speed_t speed{};
+    const bool standard = standardSpeed(baudRate, speed);
+    if (standard && cfsetspeed(&tio, speed) != 0) {
+        return false;
+    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        return false;
+    }
+    return standard || setCustomBaudRate(fd, baudRate);
+}
+
+std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const std::string& displayName,
+                                                     const std::string& devicePath, int baudRate,
+                                                     int lineFormat, ReceiveQueue& sink) {
+    const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // TIOCEXCL keeps other openers out, except root; the lock covers root as well.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (!configureTerminal(fd, baudRate, lineFormat)) {
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return nullptr;
+    }
+    // DTR and RTS on. A pseudo-terminal has no modem lines; that is not an error.
+    const int lines = TIOCM_DTR | TIOCM_RTS;
+    (void)ioctl(fd, TIOCMBIS, &lines);
+    tcflush(fd, TCIOFLUSH);
+
+    const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd < 0) {
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return nullptr;
+    }
+    std::unique_ptr<CUSBSerialPort> port(new CUSBSerialPort(displayName, fd, wakeFd, sink));
+    port->running_ = true;
+    port->thread_ = std::thread([p = port.get()] { p->run(); });
+    return port;
+}
+
+CUSBSerialPort::CUSBSerialPort(std::string displayName, int fd, int wakeFd, ReceiveQueue& sink)
+    : displayName_(std::move(displayName)), fd_(fd), wakeFd_(wakeFd), sink_(sink) {}
+
+CUSBSerialPort::~CUSBSerialPort() {
+    close();
+}
+
+void CUSBSerialPort::wake() {
+    const std::uint64_t one = 1;
+    // The counter only saturates after 2^64 - 2 wake-ups; a failed write means it is set.
+    (void)::write(wakeFd_, &one, sizeof one);
+}
+
+bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return true;
+    }
+    {
+        std::lock_guard lock(portMutex_);
+        if (!running_ || pending_ + size > kWriteBufferSize) {
+            return false; // a frame that does not fit beside the pending bytes is dropped
+        }
+        std::memcpy(writeBuffer_.data() + pending_, data, size);
+        pending_ += size;
+    }
+    wake();
+    return true;
+}
+
+bool CUSBSerialPort::flushPending() {
+    std::lock_guard lock(portMutex_);
+    while (pending_ > 0) {
+        const ssize_t n = ::write(fd_, writeBuffer_.data(), pending_);
+        if (n > 0) {
+            const auto written = static_cast<std::size_t>(n);
+            std::memmove(writeBuffer_.data(), writeBuffer_.data() + written, pending_ - written);
+            pending_ -= written;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return true; // the port is full; continue when it takes bytes again
+        }
+        // A failed write is not reported upwards: the exchange runs into its reply timeout.
+        pending_ = 0;
+    }
+    return false;
+}
+
+void CUSBSerialPort::run() {
+    bool waitForRoom = false;
+    std::array<std::uint8_t, 4096> chunk{};
+    for (;;) {
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0},
+                         {fd_, static_cast<short>(POLLIN | (waitForRoom ? POLLOUT : 0)), 0}};
+        const int r = ::poll(fds, 2, -1);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (shutdown_) {
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t count = 0;
+            (void)::read(wakeFd_, &count, sizeof count);
+            waitForRoom = flushPending();
+        }
+        const short ev = fds[1].revents;
+        if (ev & POLLOUT) {
+            waitForRoom = flushPending();
+        }
+        bool ended = (ev & (POLLERR | POLLNVAL)) != 0;
+        if (ev & (POLLIN | POLLHUP)) {
+            for (;;) {
+                const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+                if (n > 0) {
+                    sink_.append(chunk.data(), static_cast<std::size_t>(n));
+                    continue;
+                }
+                if (n < 0 && errno == EINTR) {
+                    continue;
+                }
+                // With VMIN = VTIME = 0 an empty terminal reads as 0 bytes, not as an end.
+                if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+                    break;
+                }
+                ended = true; // a read error (EIO): the device went away
+                break;
+            }
+            if (ev & POLLHUP) {
+                ended = true;
+            }
+        }
+        if (ended) {
+            break;
+        }
+    }
+    {
+        std::lock_guard lock(portMutex_);
+        running_ = false;
+        pending_ = 0;
+    }
+    sink_.poke();
+}
+
+bool CUSBSerialPort::setLineFormat(int baudRate, int lineFormat) {
+    return fd_ >= 0 && configureTerminal(fd_, baudRate, lineFormat);
+}
+
+void CUSBSerialPort::close() {
+    if (thread_.joinable()) {
+        shutdown_ = true;
+        wake();
+        thread_.join();
+    }
+    running_ = false;
+    if (fd_ >= 0) {
+        // The exclusive flag belongs to the terminal, not to this descriptor: clear it so the
+        // port can be opened again while the device stays present.
+        ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (wakeFd_ >= 0) {
+        ::close(wakeFd_);
+        wakeFd_ = -1;
+    }
+}
+
+} // namespace qnlink

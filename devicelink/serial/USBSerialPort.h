@@ -1,0 +1,72 @@
+// A serial port (RS-232 or USB virtual COM) as a link: termios configuration, exclusive
+// access, and one port thread that blocks in poll() on the port and a wake-up descriptor.
+#ifndef QNLINK_USBSERIALPORT_H
+#define QNLINK_USBSERIALPORT_H
+
+#include "../Link.h"
+#include "../ReceiveQueue.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace qnlink {
+
+// Line formats, as in the low bits of the open flags and the parity code of a baud switch.
+enum LineFormat : int { Line8N1 = 0, Line8E1 = 1, Line8O1 = 2, Line8N2 = 3 };
+
+class CUSBSerialPort final : public Link {
+public:
+    static constexpr std::size_t kWriteBufferSize = 512;
+
+    // Opens and configures the device and starts the port thread. Returns nullptr when the
+    // port cannot be opened, is held by someone else, is no terminal or refuses the rate.
+    static std::unique_ptr<CUSBSerialPort> open(const std::string& displayName,
+                                                const std::string& devicePath, int baudRate,
+                                                int lineFormat, ReceiveQueue& sink);
+    ~CUSBSerialPort() override;
+
+    LinkKind kind() const override { return LinkKind::Serial; }
+    bool write(const std::uint8_t* data, std::size_t size) override;
+    void close() override;
+    bool setLineFormat(int baudRate, int lineFormat) override;
+    std::string displayName() const override { return displayName_; }
+
+    // False once the port thread has ended because the device went away.
+    bool threadRunning() const { return running_.load(); }
+
+private:
+    CUSBSerialPort(std::string displayName, int fd, int wakeFd, ReceiveQueue& sink);
+    void run();
+    // Writes what is pending; returns true while bytes remain (the port is full).
+    bool flushPending();
+    void wake();
+
+    std::string displayName_;
+    int fd_;
+    int wakeFd_;
+    ReceiveQueue& sink_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> shutdown_{false};
+
+    std::mutex portMutex_; // guards the write buffer
+    std::array<std::uint8_t, kWriteBufferSize> writeBuffer_{};
+    std::size_t pending_ = 0;
+};
+
+// Applies baud rate and line format to an open terminal. False when the rate or the format
+// is not taken.
+bool configureTerminal(int fd, int baudRate, int lineFormat);
+
+// Sets a rate that has no Bnnn constant (e.g. 1382400) through the kernel's termios2.
+bool setCustomBaudRate(int fd, int baudRate);
+
+} // namespace qnlink
+
+#endif
