@@ -1,4 +1,10 @@
-# Tests of the configuration model.
+# Tests of the configuration model and the INI engine.
 veltra_add_gtest(test_config_model
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderConfigurationTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/IniTest.cpp
     LIBS veltra_config_model)
+
+veltra_add_fuzzer(fuzz_ini_parser
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/ini_parser/IniFuzzer.cpp
+    LIBS veltra_config_model
+    CORPUS ${CMAKE_SOURCE_DIR}/tests/fuzz/ini_parser/corpus)
