@@ -159,18 +159,21 @@ bool PtyServer::lineMatches() const {
     if ((t.c_cflag & CSIZE) != CS8) {
         return false;
     }
-    const bool parity = (t.c_cflag & PARENB) != 0;
+    // The pty driver clears PARENB on every termios change, so a client's even parity looks
+    // like no parity here. PARODD and CSTOPB come through, which still tells odd parity and
+    // two stop bits apart; where PARENB is visible, it is checked as well.
+    const bool parityShown = (t.c_cflag & PARENB) != 0;
     const bool odd = (t.c_cflag & PARODD) != 0;
     const bool twoStop = (t.c_cflag & CSTOPB) != 0;
     switch (model_.line()) {
     case 0:
-        return !parity && !twoStop;
+        return !parityShown && !odd && !twoStop;
     case 1:
-        return parity && !odd && !twoStop;
+        return !odd && !twoStop;
     case 2:
-        return parity && odd && !twoStop;
+        return odd && !twoStop;
     case 3:
-        return !parity && twoStop;
+        return !parityShown && !odd && twoStop;
     default:
         return false;
     }

@@ -36,7 +36,9 @@ Line:
   --baud N               baud rate the reader listens at [19200]
   --line 0|1|2|3         line format: 0 8N1, 1 8E1, 2 8O1, 3 8N2 [0]. While the client's port
                          settings (speed, parity, stop bits) differ from the reader's, everything
-                         it sends is ignored, as a real reader would see only noise
+                         it sends is ignored, as a real reader would see only noise.
+                         A pseudo-terminal drops the parity-enable flag, so there even
+                         parity looks like none; odd parity and two stop bits are told apart
   --pace                 send reply bytes at the line's wire time (10 bit times per byte)
   --link PATH            also create a symbolic link PATH to the terminal (removed on exit)
 
