@@ -25,19 +25,21 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return true;
 }
 
-// "COMn" with n a decimal number starting 1..9; returns n or 0.
-unsigned long comNumber(std::string_view s) {
+// "COM" and a number starting 1..9: returns the number and whatever follows its digits (which
+// makes the name one that no device has), or 0.
+unsigned long comNumber(std::string_view s, std::string_view& rest) {
     if (startsWithNoCase(s, "\\\\.\\")) {
         s.remove_prefix(4);
     }
-    if (!startsWithNoCase(s, "COM") || s.size() < 4) {
+    if (!startsWithNoCase(s, "COM") || s.size() < 4 || s[3] < '1' || s[3] > '9') {
         return 0;
     }
-    const std::string_view digits = s.substr(3);
-    if (!allDigits(digits) || digits[0] == '0' || digits.size() > 6) {
-        return 0;
+    std::size_t end = 3;
+    while (end < s.size() && end < 9 && s[end] >= '0' && s[end] <= '9') {
+        ++end;
     }
-    return std::stoul(std::string(digits));
+    rest = s.substr(end);
+    return std::stoul(std::string(s.substr(3, end - 3)));
 }
 
 } // namespace
@@ -82,9 +84,10 @@ PortName parsePortName(std::string_view text) {
         result.device = result.name;
         return result;
     }
-    if (const unsigned long n = comNumber(rest); n != 0) {
+    std::string_view after;
+    if (const unsigned long n = comNumber(rest, after); n != 0) {
         result.kind = LinkKind::Serial;
-        result.device = "/dev/ttyS" + std::to_string(n - 1);
+        result.device = "/dev/ttyS" + std::to_string(n - 1) + std::string(after);
         return result;
     }
     if (rest.starts_with("/dev/")) {
