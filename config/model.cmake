@@ -10,7 +10,9 @@ veltra_warnings(veltra_ini)
 
 add_library(veltra_config_model STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.h)
+    ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.h
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.h)
 target_include_directories(veltra_config_model PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                       ${CMAKE_SOURCE_DIR})
 target_link_libraries(veltra_config_model PUBLIC veltra_ini veltra_strings)

@@ -2,6 +2,7 @@
 veltra_add_gtest(test_config_model
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderConfigurationTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/IniTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ConfigChecksTest.cpp
     LIBS veltra_config_model)
 
 veltra_add_fuzzer(fuzz_ini_parser
