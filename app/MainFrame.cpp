@@ -1,0 +1,448 @@
+#include "MainFrame.h"
+
+#include "AppSettings.h"
+#include "DeviceFeatures.h"
+#include "DialogLauncher.h"
+#include "HelpManual.h"
+#include "KeyLockIndicators.h"
+#include "MessageBox.h"
+#include "PortNames.h"
+#include "PortSelectDlg.h"
+#include "PortSelection.h"
+#include "ReaderConfigDlg.h"
+#include "ReaderConnection.h"
+#include "StringTable.h"
+#include "VeltraView.h"
+#include "WaitIndicator.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTranslator>
+
+namespace veltra {
+namespace {
+
+constexpr int kToolButtonSize = 50;
+constexpr int kToolIconSize = 40;
+constexpr int kStatusMessageMs = 6000;
+
+// Firmware version text for the update check: "1.%02d" of the version character, where a
+// character outside 0-9, A-Z, a-z counts as 0.
+QString firmwareVersionText(unsigned char c) {
+    unsigned value = versionNumber(static_cast<char>(c));
+    if (value == 255) {
+        value = 0;
+    }
+    return QString::asprintf("1.%02u", value);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(AppSettings& settings, PortEnumerator& ports, const Options& options,
+                       QWidget* parent)
+    : QMainWindow(parent), settings_(settings), ports_(ports), options_(options) {
+    if (options_.programDir.isEmpty()) {
+        options_.programDir = QCoreApplication::applicationDirPath();
+    }
+    resize(700, 670);
+    view_ = new CVeltraView(loadBackgroundPicture(), this);
+    setCentralWidget(view_);
+
+    createActions();
+    createMenus();
+    createToolBar();
+    messagePane_ = new QLabel(this);
+    statusBar()->addWidget(messagePane_, 1);
+    locks_ = new KeyLockIndicators(this);
+    statusBar()->addPermanentWidget(locks_);
+    // No sizing frame: the window is exactly as large as its bars and the view need.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    placeWindow();
+    if (settings_.language() == 1) {
+        switchToEnglish();
+    }
+    retranslate();
+    setWindowTitle(str(57344));
+}
+
+CMainFrame::~CMainFrame() {
+    if (english_) {
+        QCoreApplication::removeTranslator(english_.get());
+    }
+}
+
+bool CMainFrame::isValid() const {
+    return view_->isValid();
+}
+
+ConnectionContext CMainFrame::context() {
+    return ConnectionContext{settings_, ports_, this};
+}
+
+void CMainFrame::placeWindow() {
+    QPoint position = settings_.windowPosition();
+    // A position left over from a screen that is no longer attached would hide the window.
+    if (QGuiApplication::screenAt(position + QPoint(40, 20)) == nullptr) {
+        position = QPoint(0, 0);
+    }
+    move(position);
+}
+
+void CMainFrame::createActions() {
+    struct Def {
+        int id;
+        const char* icon;
+        void (CMainFrame::*slot)();
+    };
+    const Def defs[] = {
+        {command::Configure, ":/images/configure.png", &CMainFrame::onConfigure},
+        {command::ReadConfiguration, ":/images/readconfig.png", &CMainFrame::onReadConfiguration},
+        {command::Interface, ":/images/interface.png", &CMainFrame::onInterface},
+        {command::Filter, nullptr, &CMainFrame::onFilter},
+        {command::IpAddress, nullptr, &CMainFrame::onIpAddress},
+        {command::StartMode, nullptr, &CMainFrame::onStartMode},
+        {command::German, nullptr, &CMainFrame::switchToGerman},
+        {command::English, nullptr, nullptr},
+        {command::Exit, ":/images/exit.png", nullptr},
+        {command::About, ":/images/about.png", &CMainFrame::onAbout},
+        {command::Help, ":/images/help.png", &CMainFrame::onHelp},
+    };
+    for (const Def& def : defs) {
+        auto* act = new QAction(this);
+        if (def.icon != nullptr) {
+            act->setIcon(QIcon(QString::fromLatin1(def.icon)));
+        }
+        if (def.slot != nullptr) {
+            connect(act, &QAction::triggered, this, def.slot);
+        }
+        commands_.push_back({def.id, act});
+    }
+    connect(action(command::English), &QAction::triggered, this, [this] { switchToEnglish(); });
+    connect(action(command::Exit), &QAction::triggered, this, &QWidget::close);
+    action(command::German)->setCheckable(true);
+    action(command::English)->setCheckable(true);
+    action(command::Help)->setShortcut(QKeySequence(Qt::Key_F1));
+    action(command::Help)->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(action(command::Help));
+}
+
+QAction* CMainFrame::action(int commandId) const {
+    for (const Command& c : commands_) {
+        if (c.id == commandId) {
+            return c.action;
+        }
+    }
+    return nullptr;
+}
+
+void CMainFrame::createMenus() {
+    fileMenu_ = menuBar()->addMenu(QString());
+    fileMenu_->addAction(action(command::Configure));
+    fileMenu_->addAction(action(command::ReadConfiguration));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(action(command::Exit));
+    settingsMenu_ = menuBar()->addMenu(QString());
+    settingsMenu_->addAction(action(command::Interface));
+    settingsMenu_->addAction(action(command::Filter));
+    settingsMenu_->addAction(action(command::IpAddress));
+    settingsMenu_->addAction(action(command::StartMode));
+    languageMenu_ = menuBar()->addMenu(QString());
+    languageMenu_->addAction(action(command::German));
+    languageMenu_->addAction(action(command::English));
+    helpMenu_ = menuBar()->addMenu(QString());
+    helpMenu_->addAction(action(command::About));
+    for (QMenu* menu : {fileMenu_, settingsMenu_, languageMenu_, helpMenu_}) {
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+    }
+}
+
+void CMainFrame::createToolBar() {
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("toolbar128"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(kToolIconSize, kToolIconSize));
+    // 0 stands for a separator.
+    const int order[] = {command::Configure,
+                         command::ReadConfiguration,
+                         0,
+                         command::Interface,
+                         0,
+                         command::About,
+                         command::Help,
+                         0,
+                         command::Exit};
+    for (int id : order) {
+        if (id == 0) {
+            toolbar_->addSeparator();
+        } else {
+            toolbar_->addAction(action(id));
+        }
+    }
+    for (QAction* act : toolbar_->actions()) {
+        if (QWidget* button = toolbar_->widgetForAction(act); button != nullptr) {
+            button->setFixedSize(kToolButtonSize, kToolButtonSize);
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+}
+
+void CMainFrame::retranslate() {
+    fileMenu_->setTitle(str(70000));
+    settingsMenu_->setTitle(str(70004));
+    languageMenu_->setTitle(str(70009));
+    helpMenu_->setTitle(str(70012));
+    struct Text {
+        int id;
+        int caption;
+        int tip;
+    };
+    const Text texts[] = {
+        {command::Configure, 70001, 70020}, {command::ReadConfiguration, 70002, 70021},
+        {command::Interface, 70005, 70022}, {command::Filter, 70006, 0},
+        {command::IpAddress, 70007, 0},     {command::StartMode, 70008, 0},
+        {command::German, 70010, 0},        {command::English, 70011, 0},
+        {command::Exit, 70003, 70025},      {command::About, 70013, 70023},
+        {command::Help, 70014, 70024},
+    };
+    for (const Text& t : texts) {
+        QAction* act = action(t.id);
+        act->setText(str(t.caption));
+        const QString tip = t.tip != 0 ? str(t.tip) : QString(act->text()).remove(QLatin1Char('&'));
+        act->setToolTip(tip);
+        act->setStatusTip(tip);
+    }
+    toolbar_->setWindowTitle(str(70026));
+    messagePane_->setText(str(70030));
+    locks_->retranslate();
+    updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates() {
+    action(command::Filter)->setEnabled((features_ & feature::NoFilter) == 0);
+    action(command::IpAddress)->setEnabled((features_ & feature::LanConnection) != 0);
+    action(command::StartMode)->setEnabled((features_ & feature::PowerOnMode) != 0);
+    action(command::German)->setChecked(language_ == 0);
+    action(command::English)->setChecked(language_ == 1);
+}
+
+void CMainFrame::notAvailable() {
+    statusBar()->showMessage(str(70034), kStatusMessageMs);
+}
+
+int CMainFrame::connectWithFallback() {
+    baudCode_ = 19200;
+    int handle = 0;
+    {
+        WaitCursor wait;
+        handle = ConnectReader(context(), baudCode_, features_, false);
+    }
+    if (handle <= 0) {
+        handle = SelectInterfaceLoop();
+    }
+    updateCommandStates();
+    return handle;
+}
+
+int CMainFrame::SelectInterfaceLoop() {
+    for (;;) {
+        CPortSelectDlg dialog(settings_, ports_, this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return 0;
+        }
+        WaitCursor wait;
+        const int handle = ConnectReader(context(), baudCode_, features_, true);
+        if (handle > 0) {
+            return handle;
+        }
+    }
+}
+
+void CMainFrame::RecordDeviceIdentity(int& handle) {
+    if (handle <= 0) {
+        return;
+    }
+    unsigned char reply[4] = {};
+    char model[31] = {};
+    const int length = qnLink().readDeviceType(handle, reply, sizeof reply, model, sizeof model);
+    model[sizeof model - 1] = '\0';
+    const bool known = length == 4;
+    if (known) {
+        DeviceIdentityRecord record;
+        if (qnLink().isHidConnection(handle) == 1) {
+            record.connectionKind = QStringLiteral("USB");
+        } else if (qnLink().isLanConnection(handle) == 1) {
+            record.connectionKind = QStringLiteral("LAN");
+        } else {
+            record.connectionKind = QStringLiteral("COM");
+        }
+        record.modelName = QString::fromLatin1(model);
+        record.typeCode = QString::fromLatin1(reinterpret_cast<const char*>(reply), 3);
+        record.firmware = firmwareVersionText(reply[3]);
+        identity_ = record;
+    }
+    // The reader goes back to its operating mode before the link is closed, as after every
+    // other command; a bare close would leave it in programming mode.
+    CloseReader(handle);
+    if (known) {
+        emit deviceIdentityRecorded(identity_);
+        if (settings_.automaticUpdateCheck()) {
+            QMetaObject::invokeMethod(
+                this, [this] { emit firmwareCheckRequested(); }, Qt::QueuedConnection);
+        }
+    }
+}
+
+void CMainFrame::onConfigure() {
+    int handle = connectWithFallback();
+    if (dialogs::openConfigurationSheet(this, handle, baudCode_, features_) ==
+        dialogs::Outcome::Unavailable) {
+        notAvailable();
+    }
+    // The sheet takes the handle over; whatever it leaves is closed here.
+    CloseReader(handle);
+}
+
+void CMainFrame::onReadConfiguration() {
+    int handle = connectWithFallback();
+    if (dialogs::openConfigurationReport(this, handle, baudCode_, features_) ==
+        dialogs::Outcome::Unavailable) {
+        notAvailable();
+    }
+    CloseReader(handle);
+}
+
+void CMainFrame::onInterface() {
+    int handle = SelectInterfaceLoop();
+    updateCommandStates();
+    RecordDeviceIdentity(handle);
+}
+
+void CMainFrame::onFilter() {
+    if ((features_ & feature::NoFilter) != 0) {
+        return;
+    }
+    if (dialogs::openFilterDialog(this) == dialogs::Outcome::Unavailable) {
+        notAvailable();
+    }
+}
+
+void CMainFrame::onIpAddress() {
+    if ((features_ & feature::LanConnection) == 0) {
+        return;
+    }
+    QString connection;
+    {
+        const PortSelection selection(settings_, ports_);
+        connection = selection.connectionString();
+    }
+    QString newAddress;
+    const dialogs::Outcome outcome = dialogs::openLanSettings(this, connection, newAddress);
+    if (outcome == dialogs::Outcome::Unavailable) {
+        notAvailable();
+    } else if (outcome == dialogs::Outcome::Accepted && !newAddress.isEmpty()) {
+        settings_.setPortName(QString::fromLatin1(kLanPrefix) + newAddress);
+    }
+    // Connecting again brings the title and DeviceFeatures up to date.
+    int handle = connectWithFallback();
+    CloseReader(handle);
+}
+
+void CMainFrame::onStartMode() {
+    if ((features_ & feature::PowerOnMode) == 0) {
+        return;
+    }
+    // This command works on its own copy of the flags; the title still follows the reader.
+    std::uint32_t flags = features_;
+    int baud = 19200;
+    int handle = 0;
+    {
+        WaitCursor wait;
+        handle = ConnectReader(context(), baud, flags, true);
+    }
+    if (handle <= 0) {
+        return;
+    }
+    CReaderConfig dialog(handle, (flags & feature::ReaderModeSilent) != 0, this);
+    dialog.exec();
+    CloseReader(handle);
+}
+
+bool CMainFrame::switchToEnglish() {
+    if (language_ == 1) {
+        return true;
+    }
+    auto english = std::make_unique<QTranslator>();
+    const QString file =
+        QDir(options_.programDir).filePath(QString::fromLatin1(kEnglishTranslationFile));
+    if (!english->load(file)) {
+        messageBox().show(this, str(201), IMessageBox::Kind::Warning);
+        updateCommandStates();
+        return false;
+    }
+    QCoreApplication::installTranslator(english.get());
+    english_ = std::move(english);
+    language_ = 1;
+    retranslate();
+    return true;
+}
+
+void CMainFrame::switchToGerman() {
+    if (language_ == 0) {
+        updateCommandStates();
+        return;
+    }
+    QCoreApplication::removeTranslator(english_.get());
+    english_.reset();
+    language_ = 0;
+    retranslate();
+}
+
+void CMainFrame::onAbout() {
+    if (dialogs::openAboutBox(this) == dialogs::Outcome::Unavailable) {
+        notAvailable();
+    }
+}
+
+void CMainFrame::onHelp() {
+    openManual(this, options_.programDir);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (firstShow_) {
+        firstShow_ = false;
+        if (options_.connectOnFirstShow) {
+            QTimer::singleShot(0, this, &CMainFrame::initialConnection);
+        }
+    }
+}
+
+void CMainFrame::initialConnection() {
+    int handle = connectWithFallback();
+    RecordDeviceIdentity(handle);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    settings_.setLanguage(language_);
+    if (!isMinimized()) {
+        settings_.setWindowPosition(pos());
+    }
+    settings_.sync();
+    switchToGerman();
+    event->accept();
+}
+
+} // namespace veltra

@@ -1,0 +1,150 @@
+// The program's main window: menu, toolbar, status bar and the background view. Every menu
+// command opens its own reader connection, hands it to a dialog or closes it again; no
+// connection stays open between two commands.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QTranslator;
+
+namespace veltra {
+
+class AppSettings;
+class CVeltraView;
+class KeyLockIndicators;
+class PortEnumerator;
+struct ConnectionContext;
+
+// The identity of the last reader, as the firmware update check needs it.
+struct DeviceIdentityRecord {
+    QString modelName;
+    QString connectionKind; // "USB", "LAN" or "COM"
+    QString typeCode;       // three hex digits as the reader sent them
+    QString firmware;       // "1.07"
+};
+
+// The main window's command ids.
+namespace command {
+inline constexpr int Configure = 32770;
+inline constexpr int ReadConfiguration = 32778;
+inline constexpr int Interface = 32780;
+inline constexpr int German = 32781;
+inline constexpr int English = 32782;
+inline constexpr int Filter = 32784;
+inline constexpr int IpAddress = 32786;
+inline constexpr int StartMode = 32787;
+inline constexpr int About = 57664;
+inline constexpr int Exit = 57665;
+inline constexpr int Help = 57670;
+} // namespace command
+
+// Name of the English translation file next to the program.
+inline constexpr const char* kEnglishTranslationFile = "Quarnel-VeltraEng.qm";
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        // Folder of the translation file and the manual; empty: the program's folder.
+        QString programDir;
+        // Connect to the stored interface once the window is first shown.
+        bool connectOnFirstShow = true;
+    };
+
+    CMainFrame(AppSettings& settings, PortEnumerator& ports, const Options& options,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // False when the background picture is missing; the program then does not start.
+    bool isValid() const;
+
+    int language() const { return language_; }
+    std::uint32_t deviceFeatures() const { return features_; }
+    int baudCode() const { return baudCode_; }
+    const DeviceIdentityRecord& lastDeviceIdentity() const { return identity_; }
+
+    // The commands, each as its menu item runs it.
+    void onConfigure();
+    void onReadConfiguration();
+    void onInterface();
+    void onFilter();
+    void onIpAddress();
+    void onStartMode();
+    bool switchToEnglish();
+    void switchToGerman();
+    void onAbout();
+    void onHelp();
+
+    // Connects as the commands do: the stored interface without messages, then the interface
+    // dialog until a reader answers or the user cancels. A handle, or 0.
+    int connectWithFallback();
+    // Shows the interface dialog until a reader answers (handle) or the user cancels (0).
+    int SelectInterfaceLoop();
+    // Reads the reader's identity for the firmware check and closes the handle.
+    void RecordDeviceIdentity(int& handle);
+
+    // Enables and checks the commands by the DeviceFeatures of the last connection and the
+    // language (done whenever a menu opens).
+    void updateCommandStates();
+
+    // The toolbar, menu actions and status bar, for tests and the about box.
+    QAction* action(int commandId) const;
+    QToolBar* commandBar() const { return toolbar_; }
+    KeyLockIndicators* lockIndicators() const { return locks_; }
+    CVeltraView* view() const { return view_; }
+
+signals:
+    // A reader identified itself (feeds the firmware update check).
+    void deviceIdentityRecorded(const veltra::DeviceIdentityRecord& identity);
+    // Automatic update checks are on and a reader's identity is known: compare its firmware.
+    void firmwareCheckRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    ConnectionContext context();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void retranslate();
+    void initialConnection();
+    void notAvailable();
+    void placeWindow();
+
+    AppSettings& settings_;
+    PortEnumerator& ports_;
+    Options options_;
+    std::uint32_t features_ = 0;
+    int baudCode_ = 19200;
+    int language_ = 0;
+    bool firstShow_ = true;
+    DeviceIdentityRecord identity_;
+    std::unique_ptr<QTranslator> english_;
+
+    CVeltraView* view_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    KeyLockIndicators* locks_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* settingsMenu_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    struct Command {
+        int id;
+        QAction* action;
+    };
+    std::vector<Command> commands_;
+};
+
+} // namespace veltra

@@ -1,0 +1,36 @@
+// The power-on mode dialog: which operating mode the reader starts in after power-on.
+#pragma once
+
+#include <QDialog>
+
+class QRadioButton;
+
+namespace veltra {
+
+class CReaderConfig : public QDialog {
+    Q_OBJECT
+public:
+    // `handle` is an open reader in programming mode; the caller closes it afterwards.
+    // `allowSilentMode` enables "Lesermodus ohne Ausgabe".
+    CReaderConfig(int handle, bool allowSilentMode, QWidget* parent = nullptr);
+
+    // The selected button: 0 programming mode, 1 reader mode, 2 reader mode without output,
+    // -1 none.
+    int selection() const;
+    void select(int index);
+
+    // Reads the reader's stored mode and selects the matching button (done when shown).
+    void readMode();
+
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    int handle_;
+    bool modeRead_ = false;
+    QRadioButton* buttons_[3] = {};
+};
+
+} // namespace veltra

@@ -1,0 +1,111 @@
+#include "ReaderConnection.h"
+
+#include "AppSettings.h"
+#include "MessageBox.h"
+#include "PortSelection.h"
+#include "StringTable.h"
+
+#include <QWidget>
+
+namespace veltra {
+namespace {
+
+void setTitle(QWidget* window, const QString& title) {
+    if (window != nullptr) {
+        window->setWindowTitle(title);
+    }
+}
+
+} // namespace
+
+QString productVersion() {
+    return QStringLiteral(VELTRA_PRODUCT_VERSION);
+}
+
+QString readerTitle(const ReaderIdentity& identity, const QString& connectionString, bool hid) {
+    QString title = str(57344) + QStringLiteral(" V") + productVersion() + QStringLiteral(" <");
+    title += QString::fromStdString(identity.modelName) + QLatin1Char(' ');
+    if (hid) {
+        title += QStringLiteral("USB:");
+    }
+    title += connectionString + QStringLiteral("  ");
+    title += strf(167, 1, static_cast<int>(identity.version)) + QLatin1Char('>');
+    return title;
+}
+
+int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& features) {
+    // The same corrections to the stored name as when the interface dialog is opened.
+    PortSelection selection(context.settings, context.ports);
+    const ConnectionTarget target = selection.target();
+    const QString connection = selection.connectionString();
+
+    const OpenResult result = openConfiguredReader(qnLink(), target);
+
+    if (result.baudCorrected) {
+        // The reader answered only at another rate: that rate is what is stored from now on.
+        context.settings.setBaudCode(result.baudCode);
+        messageBox().show(context.window, strf(290, result.baudCode), IMessageBox::Kind::Warning);
+    }
+    switch (result.handle) {
+    case kOpenFailed:
+        return kOpenFailed;
+    case kOpenNoIdentity:
+        setTitle(context.window, str(57344) + QLatin1Char(' ') + str(151));
+        return kOpenNoIdentity;
+    case kOpenUnsupported:
+        setTitle(context.window, str(57344) + QLatin1Char(' ') + str(152));
+        return kOpenUnsupported;
+    case kOpenNoReaderMode:
+        // The reader identified itself before it was refused, so the title names it.
+        setTitle(context.window, readerTitle(result.identity, connection,
+                                             connection.contains(QLatin1String(" HID"))));
+        return kOpenNoReaderMode;
+    default:
+        break;
+    }
+    if (result.handle < 0) {
+        return kOpenFailed;
+    }
+    setTitle(context.window, readerTitle(result.identity, connection,
+                                         qnLink().isHidConnection(result.handle) == 1));
+    features = result.features;
+    return result.handle;
+}
+
+int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t& features,
+                  bool messages) {
+    const int result = OpenConfiguredReader(context, features);
+    if (result > 0) {
+        baudCode = context.settings.baudCode();
+        return result;
+    }
+    if (messages) {
+        int text = 0;
+        switch (result) {
+        case kOpenNoReaderMode:
+            text = 205;
+            break;
+        case kOpenNoIdentity:
+            text = 151;
+            break;
+        case kOpenUnsupported:
+            text = 152;
+            break;
+        default:
+            break;
+        }
+        if (text != 0) {
+            messageBox().show(context.window, str(text), IMessageBox::Kind::Warning);
+        }
+    }
+    return 0;
+}
+
+void CloseReader(int& handle) {
+    if (handle != 0) {
+        closeReader(qnLink(), handle);
+        handle = 0;
+    }
+}
+
+} // namespace veltra

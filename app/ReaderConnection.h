@@ -1,0 +1,45 @@
+// The connection procedure every main-window command uses: open the stored interface, identify
+// the reader, refuse readers the program does not configure, compute DeviceFeatures and show
+// the reader in the main-window title.
+#pragma once
+
+#include "ReaderConnector.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace veltra {
+
+class AppSettings;
+class PortEnumerator;
+
+struct ConnectionContext {
+    AppSettings& settings;
+    PortEnumerator& ports;
+    QWidget* window = nullptr; // the main window: its title shows the reader; may be null
+};
+
+// The program's version as the title shows it, e.g. "1.10".
+QString productVersion();
+
+// "Quarnel Veltra V1.10 <model COM3:1  FW V1.07>"; "USB:" goes before the connection string of a
+// HID connection.
+QString readerTitle(const ReaderIdentity& identity, const QString& connectionString, bool hid);
+
+// Opens the stored interface. Returns a handle (> 0, in programming mode, owned by the caller),
+// or kOpenFailed, kOpenNoIdentity, kOpenUnsupported, kOpenNoReaderMode. A corrected baud rate
+// is stored and announced (string 290). `features` changes only when a reader is accepted.
+int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& features);
+
+// OpenConfiguredReader with the messages for refused readers (when `messages` is on). Returns
+// a handle or 0; with a handle, `baudCode` becomes the stored "Port"/"Baudrate".
+int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t& features,
+                  bool messages);
+
+// Operating mode 2, then close; the handle becomes 0. A handle of 0 does nothing.
+void CloseReader(int& handle);
+
+} // namespace veltra

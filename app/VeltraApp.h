@@ -1,0 +1,50 @@
+// The application object: start-up in its fixed order, the command line, and the process-wide
+// parts (settings, wait handling, the main window).
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace veltra {
+
+class AppSettings;
+class CMainFrame;
+class DeviceLinkPortEnumerator;
+
+// What the command line asks for.
+struct CommandLine {
+    QString port; // --port NAME: use this interface, as if chosen in the interface dialog
+    bool ok = true;
+    QString error;
+};
+
+CommandLine parseCommandLine(const QStringList& arguments);
+
+class CVeltraApp : public QApplication {
+    Q_OBJECT
+public:
+    CVeltraApp(int& argc, char** argv);
+    ~CVeltraApp() override;
+
+    // Start-up: settings, the reader version list download, the main window with its view,
+    // showing it (which connects to the stored interface), then the program version list
+    // download when automatic checks are on. False when the program cannot start.
+    bool initInstance();
+
+    CMainFrame* mainFrame() const { return frame_.get(); }
+
+    // Hooks for the update check: started in the background at start-up. Unset, nothing is
+    // downloaded.
+    std::function<void()> startReaderListDownload;
+    std::function<void(CMainFrame*)> startProgramListDownload;
+
+private:
+    std::unique_ptr<AppSettings> settings_;
+    std::unique_ptr<DeviceLinkPortEnumerator> ports_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+} // namespace veltra

@@ -1,0 +1,25 @@
+// Keeps the program responsive while the device link waits for a reader: the active window is
+// disabled for the wait and keeps painting, and its state is restored afterwards.
+#pragma once
+
+namespace veltra {
+
+// Registers the program's wait handling with the device link (once, at start-up).
+void installWaitIndicator();
+// Removes it again (at exit, and in tests).
+void removeWaitIndicator();
+
+// The handler itself, for the device link's wait callback: phase is QN_WAIT_BEGIN,
+// QN_WAIT_PROGRESS or QN_WAIT_END.
+void handleReaderWait(int phase);
+
+// While alive, shows the wait cursor over the program.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace veltra
