@@ -5,10 +5,14 @@ add_library(veltra_config_workflow STATIC
             ${CMAKE_CURRENT_LIST_DIR}/DeviceFeatures.cpp
             ${CMAKE_CURRENT_LIST_DIR}/DeviceFeatures.h
             ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.h)
+            ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.h
+            ${CMAKE_CURRENT_LIST_DIR}/FilterSettings.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/FilterSettings.h
+            ${CMAKE_CURRENT_LIST_DIR}/ConfigurationWorkflow.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ConfigurationWorkflow.h)
 target_include_directories(veltra_config_workflow PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                          ${CMAKE_SOURCE_DIR}/devicelink)
-target_link_libraries(veltra_config_workflow PUBLIC veltra_strings Qt6::Core)
+target_link_libraries(veltra_config_workflow PUBLIC veltra_config_model veltra_strings Qt6::Core)
 if(TARGET qnlink)
     target_link_libraries(veltra_config_workflow PUBLIC qnlink)
 endif()

@@ -4,5 +4,6 @@ if(TARGET qnlink)
     veltra_add_gtest(test_config_workflow
                      SOURCES ${CMAKE_CURRENT_LIST_DIR}/FeaturesTest.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/ConnectorTest.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/WorkflowTest.cpp
                      LIBS veltra_config_workflow)
 endif()

@@ -1,0 +1,190 @@
+// The reading and programming sequences of the configuration sheet, free of widgets: the sheet,
+// veltra-cli and the tests drive them alike. They talk to the reader only through the device
+// link's operations (ReaderLink) and report every step, ask their questions through callbacks
+// and leave storing settings to the caller.
+#pragma once
+
+#include "DeviceFeatures.h"
+#include "ReaderConfiguration.h"
+#include "ReaderConnector.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace veltra {
+
+class FilterSettings;
+
+enum class WorkflowStep {
+    // Reading
+    Connect,
+    ReadModelName,
+    ReadParameterBlock,
+    ReadPowerOnMode,
+    ReadDtrMode,
+    ReadRemoteHost,
+    ReadDataBlock,
+    ReadPrefix,
+    ReadSuffix,
+    ReadPullOff,
+    ReadSeparator,
+    ReadHidSettings,
+    Close,
+    // Programming
+    CheckModel,
+    WritePrefix,
+    CheckDataFormats,
+    WriteDataBlock,
+    WritePasswords,
+    WriteFilter,
+    CheckParameters,
+    WriteParameterBlock,
+    WriteSuffix,
+    WritePullOff,
+    WriteSeparator,
+    SetBaudRate,
+    WritePowerOnMode,
+    WriteDtrMode,
+    WriteHidSettings,
+    ReadBackPowerOnMode,
+    SwitchToReaderMode,
+    WriteRemoteHost,
+};
+
+// The progress text of a step in the current language.
+std::string stepText(WorkflowStep step);
+
+// A user-visible message: its string number (0 for none) and the formatted text.
+struct WorkflowMessage {
+    int id = 0;
+    std::string text;
+};
+
+struct WorkflowCallbacks {
+    // Called before each step.
+    std::function<void(WorkflowStep)> progress;
+    // A Yes/No question; no callback counts as No.
+    std::function<bool(const std::string& question)> askYesNo;
+    // HID readers: the HID page's own reading and writing of its settings (keyboard layout and
+    // HID parameters). No callback counts as success.
+    std::function<bool(ReaderLink&, int handle)> readHidSettings;
+    std::function<bool(ReaderLink&, int handle)> writeHidSettings;
+};
+
+// Opens the reader as the program's connection procedure does (messages, storing a corrected
+// baud rate and the like are the caller's business).
+using OpenReaderFunction = std::function<OpenResult()>;
+
+// --- Reading ------------------------------------------------------------------------------
+
+struct ReadingInput {
+    int handle = 0;             // an open connection to take over, or 0 to open one
+    std::uint32_t features = 0; // with a handle: its DeviceFeatures
+    int baudCode = 19200;       // baud-rate code of the connection
+    OpenReaderFunction open;    // used when no handle is given
+};
+
+struct ReaderReading {
+    bool connected = false;
+    OpenResult open; // the connection's result when the sequence opened it
+    std::uint32_t features = 0;
+    int baudCode = 19200;
+    std::string modelName;
+
+    std::optional<Bytes> parameterBlock; // block 6 as read
+    int powerOnMode = -1;                // QnReadMode's value, -1 when it failed
+    bool dtrSupported = false;
+    std::uint8_t dtrMode = 0;
+    // Serial readers: block 6 decoded, with current baud rate, power-on and DTR mode and the
+    // remote host. Only meaningful when parameterBlock is set.
+    ReaderParameters parameters;
+    bool parametersDecoded = false;
+
+    std::optional<Bytes> dataBlock; // block 1 as read
+    ReaderConfiguration configuration;
+    int dataRecords = 0; // records decoded from block 1
+
+    std::optional<Bytes> prefix;    // block 2
+    std::optional<Bytes> suffix;    // block 3
+    std::optional<Bytes> pullOff;   // block 5
+    std::optional<Bytes> separator; // block 4
+
+    // Shown after the reading when the HID reader's own settings could not be read (151).
+    std::optional<WorkflowMessage> hidMessage;
+};
+
+// Reads the whole configuration and closes the connection (mode 2, then close).
+ReaderReading readConfiguration(ReaderLink& link, const ReadingInput& input,
+                                const WorkflowCallbacks& callbacks = {});
+
+// Whether a decoded record selects anything on its data page (and is therefore written).
+bool recordSelectsSomething(const DataFormatRecord& record, bool firstPage);
+
+// --- Programming --------------------------------------------------------------------------
+
+// Where the programming sequence takes the configuration from: the sheet's pages, or a loaded
+// file. Checks run when the sequence asks for them, so an invalid data output stops programming
+// after the prefix has been written, as the sheet does.
+class ConfigurationSource {
+public:
+    virtual ~ConfigurationSource() = default;
+
+    // The encoded key sequences of blocks 2 (prefix), 3 (suffix), 5 (pull-off), 4 (separator).
+    virtual Bytes prefixBlock() = 0;
+    virtual Bytes suffixBlock() = 0;
+    virtual Bytes pullOffBlock() = 0;
+    virtual Bytes separatorBlock() = 0;
+
+    // Takes the data outputs over with their checks; a failure's message has been shown by the
+    // source (the page) and is returned for the record.
+    virtual std::optional<WorkflowMessage> takeDataFormats() = 0;
+    // Takes the parameters over with their checks.
+    virtual std::optional<WorkflowMessage> takeParameters() = 0;
+    // The configuration after the take-overs.
+    virtual const ReaderConfiguration& configuration() const = 0;
+
+    // The "Aktuell" fields of the parameter page.
+    virtual void showCurrentInterface(int /*baudCode*/) {}
+    // Selects a power-on mode (page index) after the reader was switched to reader mode.
+    virtual void selectPowerOnMode(int /*index*/) {}
+    // Whether the reader answered the DTR query when it was read; unknown makes the sequence ask
+    // the reader.
+    virtual std::optional<bool> dtrSupported() const { return std::nullopt; }
+    // HID readers: the power-on mode (page index) of the HID page, -1 for none.
+    virtual int hidPowerOnMode() const { return -1; }
+};
+
+struct ProgrammingInput {
+    std::string modelName;      // the model the configuration was made for (the sheet's)
+    std::uint32_t features = 0; // the sheet's DeviceFeatures
+    int baudCode = 19200;       // the stored interface setting
+    OpenReaderFunction open;
+    const FilterSettings* filters = nullptr; // defaults when absent
+};
+
+struct ProgrammingResult {
+    bool success = false;
+    WorkflowMessage message; // the final message: success, failure or why it stopped
+    // Set once the connection was open (the open result, e.g. for a corrected baud rate).
+    std::optional<OpenResult> open;
+    // The reader's baud rate was changed: the caller stores this code as the interface setting.
+    bool baudChanged = false;
+    int baudCode = 0;
+    // The reader was switched from programming mode to reader mode after the question.
+    bool switchedToReaderMode = false;
+};
+
+ProgrammingResult programConfiguration(ReaderLink& link, ConfigurationSource& source,
+                                       const ProgrammingInput& input,
+                                       const WorkflowCallbacks& callbacks = {});
+
+// The messages of the sequences, formatted in the current language.
+WorkflowMessage modelMismatchMessage(const std::string& configured, const std::string& connected);
+WorkflowMessage programmingFailedMessage();
+WorkflowMessage programmingDoneMessage();
+WorkflowMessage passwordInvalidMessage();
+std::string programmingModeQuestion();
+
+} // namespace veltra
