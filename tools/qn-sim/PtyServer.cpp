@@ -60,28 +60,9 @@ std::string errnoText(const char* what) {
 
 } // namespace
 
-std::optional<Fault> parseFault(const std::string& name) {
-    if (name == "bad-check") {
-        return Fault::BadCheck;
-    }
-    if (name == "garbage") {
-        return Fault::Garbage;
-    }
-    if (name == "header-only") {
-        return Fault::HeaderOnly;
-    }
-    if (name == "silent") {
-        return Fault::Silent;
-    }
-    if (name == "split") {
-        return Fault::Split;
-    }
-    return std::nullopt;
-}
-
 PtyServer::PtyServer(ReaderModel& model, ServerOptions options)
-    : model_(model), options_(std::move(options)),
-      scanner_(options_.acceptStx, options_.acceptCrc) {}
+    : model_(model), options_(std::move(options)), scanner_(options_.acceptStx, options_.acceptCrc),
+      responder_(model, options_.address, options_.faults) {}
 
 PtyServer::~PtyServer() {
     for (int fd : {master_, slave_, stopPipe_[0], stopPipe_[1]}) {
@@ -201,69 +182,18 @@ void PtyServer::sendTelegram() {
     queue(Bytes(options_.telegram.begin(), options_.telegram.end()), bytePeriod());
 }
 
-bool PtyServer::faultApplies(std::uint8_t command) {
-    if (!options_.status && options_.fault == Fault::None) {
-        return false;
-    }
-    if (options_.faultCommand && *options_.faultCommand != command) {
-        return false;
-    }
-    if (options_.faultCount >= 0 && faultsApplied_ >= options_.faultCount) {
-        return false;
-    }
-    ++faultsApplied_;
-    return true;
-}
-
-void PtyServer::respond(const Request& request, Clock::time_point now) {
-    (void)now;
-    const bool fault = faultApplies(request.command);
+void PtyServer::respond(const Request& request) {
     // The reply goes out at the rate the request came in at, also when the request changes it.
     const auto period = bytePeriod();
-    if (fault && options_.fault == Fault::Silent) {
-        return; // the request is lost on the way: the reader neither acts nor answers
-    }
-    Reply reply;
-    if (fault && options_.status) {
-        reply.status = *options_.status;
-    } else {
-        reply = model_.handle(request);
-    }
-    Bytes frame = encodeFrame(request.framing, options_.address, reply.status, reply.data);
-    if (!fault) {
-        queue(frame, period);
-        return;
-    }
-    switch (options_.fault) {
-    case Fault::BadCheck:
-        frame.back() ^= 0xFF;
-        queue(frame, period);
-        break;
-    case Fault::Garbage:
-        queue(kGarbageBytes, period);
-        queue(frame, period);
-        break;
-    case Fault::HeaderOnly:
-        frame.resize(headerSize(request.framing));
-        queue(frame, period);
-        break;
-    case Fault::Split: {
-        const auto half = static_cast<std::ptrdiff_t>(frame.size() / 2);
-        queue(Bytes(frame.begin(), frame.begin() + half), period);
-        queue(Bytes(frame.begin() + half, frame.end()), period, kSplitPause);
-        break;
-    }
-    case Fault::Silent:
-    case Fault::None:
-        queue(frame, period);
-        break;
+    for (const ReplyPiece& piece : responder_.answer(request)) {
+        queue(piece.bytes, period, piece.pauseBefore);
     }
 }
 
-void PtyServer::processFrames(bool idle, Clock::time_point now) {
+void PtyServer::processFrames(bool idle) {
     while (auto request = scanner_.next(idle)) {
-        if (request->address == options_.address) {
-            respond(*request, now);
+        if (responder_.addressedToMe(request->address)) {
+            respond(*request);
         }
     }
 }
@@ -286,7 +216,7 @@ void PtyServer::onInput(const std::uint8_t* data, std::size_t size, Clock::time_
             continue;
         }
         scanner_.feed(&b, 1);
-        processFrames(false, now);
+        processFrames(false);
     }
 }
 
@@ -346,7 +276,7 @@ bool PtyServer::run(std::string* error) {
             nextTelegram_.reset();
         }
         if (scanner_.pending() > 0 && now - lastInput_ >= kIdleGap) {
-            processFrames(true, now);
+            processFrames(true);
         }
         if (!flushOutput(now, error)) {
             return false;

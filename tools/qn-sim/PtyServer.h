@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ReaderModel.h"
+#include "Responder.h"
 #include "SimFrame.h"
 
 #include <chrono>
@@ -15,29 +16,16 @@
 
 namespace qnsim {
 
-enum class Fault { None, BadCheck, Garbage, HeaderOnly, Silent, Split };
-
-// Parses the fault names of the command line: bad-check, garbage, header-only, silent, split.
-std::optional<Fault> parseFault(const std::string& name);
-
 struct ServerOptions {
     bool acceptStx = true;
     bool acceptCrc = true;
     std::uint8_t address = 1;
-    bool pace = false;                  // send reply bytes at 10 bit times each
-    std::optional<std::uint8_t> status; // answer with this status instead of the reader's
-    Fault fault = Fault::None;
-    std::optional<std::uint8_t> faultCommand; // --status/--fault only for this command
-    long faultCount = -1;                     // apply them to this many requests; -1 = all
+    bool pace = false; // send reply bytes at 10 bit times each
+    FaultOptions faults;
     std::string telegram = "0415E3A2C7\r\n";
     int intervalMs = 1000; // reader-mode telegram period, 0 = on prompt only
 };
 
-// Bytes sent in front of a reply by the garbage fault. None of them is STX, so a client in
-// STX/BCC framing can skip them; in CRC framing they spoil the reply.
-inline const Bytes kGarbageBytes{0x5A, 0xA5, 0x00};
-// Pause between the two halves of a reply under the split fault.
-constexpr std::chrono::milliseconds kSplitPause{40};
 // A request that has not been completed after this much silence is given up.
 constexpr std::chrono::milliseconds kIdleGap{200};
 
@@ -67,18 +55,18 @@ private:
 
     bool lineMatches() const;
     void onInput(const std::uint8_t* data, std::size_t size, Clock::time_point now);
-    void processFrames(bool idle, Clock::time_point now);
-    void respond(const Request& request, Clock::time_point now);
+    void processFrames(bool idle);
+    void respond(const Request& request);
     void queue(const Bytes& bytes, std::chrono::nanoseconds period,
                std::chrono::milliseconds pauseBefore = {});
     bool flushOutput(Clock::time_point now, std::string* error);
     void sendTelegram();
     std::chrono::nanoseconds bytePeriod() const;
-    bool faultApplies(std::uint8_t command);
 
     ReaderModel& model_;
     ServerOptions options_;
     FrameScanner scanner_;
+    Responder responder_;
     int master_ = -1;
     int slave_ = -1;
     int stopPipe_[2] = {-1, -1};
@@ -87,7 +75,6 @@ private:
     Clock::time_point nextWrite_{};
     Clock::time_point lastInput_{};
     std::optional<Clock::time_point> nextTelegram_;
-    long faultsApplied_ = 0;
 };
 
 } // namespace qnsim

@@ -195,19 +195,20 @@ int main(int argc, char** argv) {
         } else if (arg == "--state") {
             statePath = needValue();
         } else if (arg == "--status") {
-            options.status = static_cast<std::uint8_t>(parseNumber(arg, needValue(), 16, 1, 255));
+            options.faults.status =
+                static_cast<std::uint8_t>(parseNumber(arg, needValue(), 16, 1, 255));
         } else if (arg == "--fault") {
             const std::string v = needValue();
             const auto fault = qnsim::parseFault(v);
             if (!fault) {
                 fail("unknown fault kind '" + v + "'");
             }
-            options.fault = *fault;
+            options.faults.fault = *fault;
         } else if (arg == "--fault-command") {
-            options.faultCommand =
+            options.faults.faultCommand =
                 static_cast<std::uint8_t>(parseNumber(arg, needValue(), 16, 0, 255));
         } else if (arg == "--fault-count") {
-            options.faultCount = parseNumber(arg, needValue(), 10, 0, 1000000000);
+            options.faults.faultCount = parseNumber(arg, needValue(), 10, 0, 1000000000);
         } else if (arg == "--mode") {
             setup.mode = static_cast<int>(parseNumber(arg, needValue(), 10, 0, 3));
         } else if (arg == "--telegram") {
