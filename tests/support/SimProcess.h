@@ -7,7 +7,8 @@
 //   EXPECT_EQ(sim.state().at("stored_mode"), "1");
 //
 // Without a --state option among the arguments the simulator gets a state file in a fresh
-// temporary folder, which is removed again with the object. The destructor stops the child
+// temporary folder, which is removed again with the object; its standard error goes to a log
+// there too (log()). The destructor stops the child
 // with SIGTERM (SIGKILL after 2 s) and waits for it. Failures to start throw std::runtime_error.
 // Needs QN_SIM_PATH (defined by veltra_add_gtest when the qn-sim target exists) unless the
 // program path is given explicitly. Depends on nothing but the standard library and POSIX.
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -56,12 +58,14 @@ public:
                 statePath_ = args[i].substr(8);
             }
         }
+        char dir[] = "/tmp/qn-sim-test.XXXXXX";
+        if (::mkdtemp(dir) == nullptr) {
+            throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
+        }
+        tempDir_ = dir;
+        logPath_ = tempDir_ + "/stderr.log";
         if (statePath_.empty()) {
-            char dir[] = "/tmp/qn-sim-test.XXXXXX";
-            if (::mkdtemp(dir) == nullptr) {
-                throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
-            }
-            tempDir_ = dir;
+            ownState_ = true;
             statePath_ = tempDir_ + "/state.txt";
             args.push_back("--state");
             args.push_back(statePath_);
@@ -70,11 +74,7 @@ public:
     }
 
     ~SimProcess() {
-        stop();
-        if (!tempDir_.empty()) {
-            ::unlink(statePath_.c_str());
-            ::rmdir(tempDir_.c_str());
-        }
+        cleanup();
     }
 
     SimProcess(const SimProcess&) = delete;
@@ -89,6 +89,28 @@ public:
     }
     pid_t pid() const {
         return pid_;
+    }
+
+    // What the simulator wrote to its standard error so far.
+    std::string log() const {
+        std::ifstream in(logPath_);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Whether the simulator is still running.
+    bool running() {
+        if (pid_ <= 0) {
+            return false;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            exitStatus_ = status;
+            return false;
+        }
+        return true;
     }
 
     // The state file as key -> value; empty when it cannot be read.
@@ -155,7 +177,7 @@ public:
     // waitpid, or -1 when it was not running.
     int stop() {
         if (pid_ <= 0) {
-            return -1;
+            return exitStatus_;
         }
         ::kill(pid_, SIGTERM);
         int status = 0;
@@ -173,10 +195,26 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         pid_ = -1;
+        exitStatus_ = status;
         return status;
     }
 
 private:
+    void cleanup() {
+        stop();
+        // Sanitizer reports of the simulator would otherwise vanish with its log.
+        const std::string text = log();
+        if (text.find("Sanitizer") != std::string::npos ||
+            text.find("runtime error") != std::string::npos) {
+            std::fprintf(stderr, "qn-sim reported:\n%s\n", text.c_str());
+        }
+        if (ownState_) {
+            ::unlink(statePath_.c_str());
+        }
+        ::unlink(logPath_.c_str());
+        ::rmdir(tempDir_.c_str());
+    }
+
     void start(const std::string& program, const std::vector<std::string>& args,
                std::chrono::milliseconds timeout) {
         int out[2];
@@ -186,6 +224,8 @@ private:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const auto& a : args) {
@@ -199,6 +239,7 @@ private:
         if (rc != 0) {
             ::close(out[0]);
             pid_ = -1;
+            cleanup();
             throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
         }
         // The first line of its output is the pty path.
@@ -228,8 +269,9 @@ private:
         }
         ::close(out[0]);
         if (!done || line.empty()) {
-            stop();
-            throw std::runtime_error("qn-sim did not report its port (arguments wrong?)");
+            const std::string why = log();
+            cleanup();
+            throw std::runtime_error("qn-sim did not report its port: " + why);
         }
         port_ = line;
     }
@@ -238,6 +280,9 @@ private:
     std::string port_;
     std::string statePath_;
     std::string tempDir_;
+    std::string logPath_;
+    bool ownState_ = false;
+    int exitStatus_ = -1;
 };
 
 } // namespace veltra::test

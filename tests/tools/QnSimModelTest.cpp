@@ -86,6 +86,31 @@ TEST(QnSimModel, MalformedStateValuesAreSkippedAndReported) {
     EXPECT_EQ(skipped.size(), 6u);
 }
 
+TEST(QnSimModel, EachMalformedStateValueIsSkippedAlone) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"baud=1234", "baud"},
+        {"baud=19200x", "baud"},
+        {"line=-1", "line"},
+        {"mode=4", "mode"},
+        {"stored_mode=", "stored_mode"},
+        {"usb_interface=0", "usb_interface"},
+        {"relay=2", "relay"},
+        {"block6=0A 100", "block6"},
+        {"block4=", "block4"},
+        {"password=GG", "password"},
+        {"transponder_config=1 2 x", "transponder_config"},
+        {"password.-1=01", "password.-1"},
+    };
+    for (const auto& [line, key] : cases) {
+        SCOPED_TRACE(line);
+        qnsim::ReaderModel model({});
+        const std::string before = model.stateText();
+        EXPECT_EQ(model.applyState(qnsim::ReaderModel::parseStateText(line)),
+                  std::vector<std::string>{key});
+        EXPECT_EQ(model.stateText(), before);
+    }
+}
+
 TEST(QnSimModel, StateTextRoundTrips) {
     qnsim::ReaderModel a({0x029, '7'});
     a.handle({qnsim::Framing::Stx, 1, 0x88, {2, 1, 2, 3, 4}});

@@ -80,6 +80,15 @@ int baudForCode(int code) {
     return rates[code];
 }
 
+bool isReaderBaud(int baud) {
+    for (int code = 0; baudForCode(code) != 0; ++code) {
+        if (baudForCode(code) == baud) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ReaderModel::ReaderModel(const ReaderSetup& setup)
     : setup_(setup), baud_(setup.baud), line_(setup.line), mode_(setup.mode) {
     for (int n = 1; n <= 6; ++n) {
@@ -462,7 +471,8 @@ void ReaderModel::applyIdentity(const StateMap& state, ReaderSetup* setup) {
         it != state.end() && it->second.size() <= 3 && parseInt(it->second, 16, 0, 0xFFF, &v)) {
         setup->type = v;
     }
-    if (auto it = state.find("version"); it != state.end() && it->second.size() == 1) {
+    if (auto it = state.find("version"); it != state.end() && it->second.size() == 1 &&
+                                         it->second[0] > ' ' && it->second[0] <= '~') {
         setup->version = it->second[0];
     }
 }
@@ -493,7 +503,11 @@ std::vector<std::string> ReaderModel::applyState(const StateMap& state) {
     }
     int baud = baud_;
     intKey("baud", 1, 4000000, &baud);
-    baud_ = baud;
+    if (isReaderBaud(baud)) {
+        baud_ = baud;
+    } else {
+        skipped.push_back("baud");
+    }
     intKey("line", 0, 3, &line_);
     intKey("mode", 0, 3, &mode_);
     intKey("stored_mode", 0, 3, &storedMode_);

@@ -114,5 +114,7 @@ std::size_t block1SizeFor(int type, char version);
 
 // Baud code of the baud-rate command (bits 0..3) to the rate, or 0 for a code without one.
 int baudForCode(int code);
+// Whether a reader can run at this rate (one of the rates of the baud codes).
+bool isReaderBaud(int baud);
 
 } // namespace qnsim

@@ -33,7 +33,8 @@ Reader:
 Line:
   --framing stx|crc|both request framings answered; a reply uses the framing of its request [both]
   --address N            bus address answered, 0..255; frames to other addresses are ignored [1]
-  --baud N               baud rate the reader listens at [19200]
+  --baud N               baud rate the reader listens at: 2400, 4800, 9600, 19200, 38400,
+                         57600, 115200, 230400, 460800, 921600 or 1382400 [19200]
   --line 0|1|2|3         line format: 0 8N1, 1 8E1, 2 8O1, 3 8N2 [0]. While the client's port
                          settings (speed, parity, stop bits) differ from the reader's, everything
                          it sends is ignored, as a real reader would see only noise.
@@ -166,8 +167,8 @@ int main(int argc, char** argv) {
             setup.type = static_cast<int>(parseNumber(arg, v, 16, 0, 0xFFF));
         } else if (arg == "--version") {
             const std::string v = needValue();
-            if (v.size() != 1) {
-                fail("--version needs one character");
+            if (v.size() != 1 || v[0] <= ' ' || v[0] > '~') {
+                fail("--version needs one printable character");
             }
             setup.version = v[0];
         } else if (arg == "--ident") {
@@ -188,6 +189,10 @@ int main(int argc, char** argv) {
             options.address = static_cast<std::uint8_t>(parseNumber(arg, needValue(), 10, 0, 255));
         } else if (arg == "--baud") {
             setup.baud = static_cast<int>(parseNumber(arg, needValue(), 10, 1, 4000000));
+            if (!qnsim::isReaderBaud(setup.baud)) {
+                fail("--baud must be one of 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
+                     "230400, 460800, 921600, 1382400");
+            }
         } else if (arg == "--line") {
             setup.line = static_cast<int>(parseNumber(arg, needValue(), 10, 0, 3));
         } else if (arg == "--pace") {
