@@ -12,8 +12,12 @@ add_library(veltra_config_model STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.h
     ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.h)
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.h
+    ${CMAKE_CURRENT_LIST_DIR}/MkrFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MkrFile.h
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.h)
 target_include_directories(veltra_config_model PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                       ${CMAKE_SOURCE_DIR})
-target_link_libraries(veltra_config_model PUBLIC veltra_ini veltra_strings)
+target_link_libraries(veltra_config_model PUBLIC veltra_ini veltra_keys veltra_strings Qt6::Core)
 veltra_warnings(veltra_config_model)
