@@ -173,6 +173,12 @@ public:
         }
     }
 
+    // Shorter name of waitForValue().
+    bool waitFor(const std::string& key, const std::string& expected,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(3)) const {
+        return waitForValue(key, expected, timeout);
+    }
+
     // Stops the simulator (SIGTERM, SIGKILL after 2 s) and returns its exit status as from
     // waitpid, or -1 when it was not running.
     int stop() {
