@@ -477,6 +477,15 @@ TEST(QnSimWire, ReaderModeSendsTelegramsOnTheIntervalOnlyInMode1) {
     EXPECT_TRUE(port.drain(300ms).empty()); // mode 2: no telegrams
 }
 
+TEST(QnSimWire, ClientAtAnotherBaudRateGetsNoTelegrams) {
+    SimProcess sim({"--mode", "1", "--interval", "50", "--baud", "9600"});
+    RawPort port(sim.port(), B19200);
+    port.drain(100ms); // what went out before the client set its speed
+    EXPECT_TRUE(port.drain(300ms).empty());
+    port.configure(B9600, 0);
+    EXPECT_FALSE(port.drain(300ms).empty());
+}
+
 TEST(QnSimWire, PacedRepliesTakeTheirWireTime) {
     SimProcess sim({"--pace", "--baud", "2400"});
     RawPort port(sim.port(), B2400);

@@ -175,8 +175,9 @@ void PtyServer::queue(const Bytes& bytes, std::chrono::nanoseconds period,
 }
 
 void PtyServer::sendTelegram() {
-    // Telegrams nobody reads are not piled up without end.
-    if (out_.size() > 8192) {
+    // Telegrams nobody reads are not piled up without end, and a client at another line
+    // setting would receive only noise, so it gets nothing.
+    if (out_.size() > 8192 || !lineMatches()) {
         return;
     }
     queue(Bytes(options_.telegram.begin(), options_.telegram.end()), bytePeriod());
@@ -282,25 +283,31 @@ bool PtyServer::run(std::string* error) {
             return false;
         }
 
-        Clock::time_point wake = now + std::chrono::seconds(1);
+        // Sleep until the next thing is due; with nothing due, until a byte arrives.
+        std::optional<Clock::time_point> wake;
+        auto wakeAt = [&](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
         if (nextTelegram_) {
-            wake = std::min(wake, *nextTelegram_);
+            wakeAt(*nextTelegram_);
         }
         if (scanner_.pending() > 0) {
-            wake = std::min(wake, lastInput_ + kIdleGap);
+            wakeAt(lastInput_ + kIdleGap);
         }
         bool waitWritable = false;
         if (!out_.empty()) {
             if (nextWrite_ > now || out_.front().pauseBefore.count() > 0) {
-                wake = std::min(wake, std::max(nextWrite_, now));
+                wakeAt(std::max(nextWrite_, now));
             } else {
                 waitWritable = true; // the last write did not get everything out
             }
         }
-        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        int timeoutMs = -1;
+        if (wake) {
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
+            timeoutMs = static_cast<int>(std::clamp<long long>(ms, 0, 60000));
+        }
         pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
                          {stopPipe_[0], POLLIN, 0}};
-        const int rc = ::poll(fds, 2, static_cast<int>(std::clamp<long long>(waitMs, 0, 1000)));
+        const int rc = ::poll(fds, 2, timeoutMs);
         if (rc < 0) {
             if (errno == EINTR) {
                 continue;
