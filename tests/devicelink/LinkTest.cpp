@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <array>
-#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 using veltra::test::SimProcess;
@@ -117,6 +120,231 @@ TEST(LinkTest, BlocksTwoToSixRoundTrip) {
     Bytes tooLong(101, 0x11);
     EXPECT_EQ(QnWriteParameterBlock3(h, tooLong.data(), 101), -1);
     EXPECT_EQ(QnGetLastError(h), QN_ERR_LENGTH);
+}
+
+TEST(LinkTest, ReplyFaultsOfTheSimulator) {
+    struct Case {
+        std::vector<std::string> args;
+        int error;
+    };
+    const Case cases[] = {
+        {{"--fault", "garbage", "--fault-command", "F4"}, 0},
+        {{"--fault", "garbage", "--fault-command", "F4", "--framing", "crc"}, QN_ERR_CHECKSUM},
+        {{"--fault", "bad-check", "--fault-command", "F4"}, QN_ERR_CHECKSUM},
+        {{"--fault", "bad-check", "--fault-command", "F4", "--framing", "crc"}, QN_ERR_CHECKSUM},
+        {{"--fault", "header-only", "--fault-command", "F4"}, QN_ERR_TIMEOUT},
+        {{"--fault", "silent", "--fault-command", "F4"}, QN_ERR_TIMEOUT},
+        {{"--fault", "split", "--fault-command", "F4"}, 0},
+        {{"--status", "5", "--fault-command", "F4"}, 5},
+        {{"--status", "5", "--fault-command", "F4", "--framing", "crc"}, 5},
+    };
+    for (const auto& c : cases) {
+        std::string label;
+        for (const auto& a : c.args) {
+            label += a + " ";
+        }
+        SimProcess sim(c.args);
+        Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 250));
+        ASSERT_GT(h, 0) << label;
+        const auto start = std::chrono::steady_clock::now();
+        const int mode = QnReadMode(h);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (c.error == 0) {
+            EXPECT_EQ(mode, 1) << label;
+        } else {
+            EXPECT_EQ(mode, -1) << label;
+            EXPECT_EQ(QnGetLastError(h), c.error) << label;
+        }
+        if (c.error == QN_ERR_TIMEOUT) {
+            EXPECT_GE(elapsed, std::chrono::milliseconds(250)) << label;
+            EXPECT_LT(elapsed, std::chrono::milliseconds(1000)) << label;
+        }
+        // The connection stays usable after a fault.
+        std::array<unsigned char, 16> block{};
+        EXPECT_EQ(QnReadParameterBlock6(h, block.data(), 16), 4) << label;
+    }
+}
+
+TEST(LinkTest, OlderReadersExchangeBlock1InTheirLayout) {
+    struct Case {
+        const char* type;
+        const char* version;
+        std::size_t storedSize;
+    };
+    // 029 before version 7 has no extra byte, from version 7 on it has one.
+    const Case cases[] = {{"029", "3", 11}, {"029", "7", 12}, {"041", "1", 12}};
+    for (const auto& c : cases) {
+        SimProcess sim({"--type", c.type, "--version", c.version});
+        Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 500));
+        ASSERT_GT(h, 0) << c.type << c.version;
+        std::array<unsigned char, 64> current{};
+        ASSERT_EQ(QnReadParameterBlock1(h, current.data(), 64), 13) << c.type << c.version;
+        // Fixed format from the reader's default block: transponder 0 means format 1.
+        EXPECT_EQ(current[0], 0);
+        EXPECT_EQ(current[1], 1);
+        EXPECT_EQ(current[8], 10);
+        EXPECT_EQ(current[9], 5);
+        EXPECT_EQ(current[10], 1);
+
+        const unsigned char edited[13] = {4, 3, 0x10, 0x20, 0x30, 0x40, 3, 7, 8, 6, 1, 0, 0};
+        ASSERT_EQ(QnWriteParameterBlock1(h, edited, 13), 0) << c.type << c.version;
+        Bytes expected{0x0A, 0x83, 3, 0x10, 0x20, 0x30, 0x40, 7, 8, 5, 5};
+        if (c.storedSize == 12) {
+            expected.push_back(0x61);
+        }
+        EXPECT_EQ(sim.block(1), expected) << c.type << c.version;
+        ASSERT_EQ(QnReadParameterBlock1(h, current.data(), 64), 13);
+        const Bytes back(current.begin(), current.begin() + 13);
+        Bytes wanted(edited, edited + 13);
+        if (c.storedSize == 11) {
+            wanted[6] = 1; // without the extra byte only the high bit survives
+            wanted[9] = 5;
+        }
+        EXPECT_EQ(back, wanted) << c.type << c.version;
+        EXPECT_EQ(QnReadParameterBlock1(h, current.data(), 12), -1);
+        EXPECT_EQ(QnGetLastError(h), QN_ERR_BUFFER);
+    }
+}
+
+TEST(LinkTest, NewerReadersExchangeBlock1Unchanged) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 500));
+    ASSERT_GT(h, 0);
+    std::array<unsigned char, 64> block{};
+    const int n = QnReadParameterBlock1(h, block.data(), 64);
+    ASSERT_GT(n, 13);
+    EXPECT_EQ(Bytes(block.begin(), block.begin() + n), sim.block(1));
+    block[1] ^= 0x01;
+    ASSERT_EQ(QnWriteParameterBlock1(h, block.data(), n), 0);
+    EXPECT_EQ(Bytes(block.begin(), block.begin() + n), sim.block(1));
+    // The transponder configuration goes with its index in the reader's own layout.
+    const unsigned char cfg[3] = {0x01, 0x02, 0x03};
+    ASSERT_EQ(QnWriteTransponderConfig(h, 1, cfg, 3), 0);
+    EXPECT_EQ(sim.bytes("transponder_config"), (Bytes{0x01, 0x01, 0x02, 0x03}));
+}
+
+TEST(LinkTest, IdentificationTextsOfOddReaders) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string reply;
+        std::string model;
+        int readerMode;
+    };
+    const Case cases[] = {
+        {{"--type", "2A3", "--version", "x"}, "2A3x", "QN-#2A3", 0},
+        {{"--ident", "Z-Reader 7"}, "Z-Reader 7", "QN-V242", 1},
+        {{"--ident", "24"}, "24", "---", 0},
+        {{"--type", "064", "--version", "1"}, "0641", "QN-V064", 1},
+    };
+    for (const auto& c : cases) {
+        SimProcess sim(c.args);
+        Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 500));
+        ASSERT_GT(h, 0) << c.reply;
+        std::array<unsigned char, 32> reply{};
+        std::array<char, 32> model{};
+        ASSERT_EQ(QnReadDeviceType(h, reply.data(), 32, model.data(), 32),
+                  static_cast<int>(c.reply.size()));
+        EXPECT_EQ(std::string(reply.begin(), reply.begin() + static_cast<long>(c.reply.size())),
+                  c.reply);
+        EXPECT_EQ(std::string(model.data()), c.model);
+        EXPECT_EQ(QnSupportsReaderMode(h), c.readerMode) << c.reply;
+        // A model name that does not fit is left alone, the reply is still delivered.
+        std::array<char, 4> small{'#', '#', '#', '#'};
+        EXPECT_EQ(QnReadDeviceType(h, reply.data(), 32, small.data(), 4),
+                  static_cast<int>(c.reply.size()));
+        EXPECT_EQ(small[0], c.model.size() < 4 ? c.model[0] : '#');
+    }
+}
+
+TEST(LinkTest, BaudSwitchFollowedByTheReader) {
+    SimProcess sim;
+    Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 300));
+    ASSERT_GT(h, 0);
+    ASSERT_EQ(QnSetBaudRate(h, 57600, 1), 0);
+    EXPECT_EQ(sim.value("baud"), "57600");
+    EXPECT_EQ(sim.value("line"), "1");
+    EXPECT_EQ(QnReadMode(h), 1);
+    ASSERT_EQ(QnSetBaudRate(h, 19200, 0), 0);
+    EXPECT_EQ(sim.value("baud"), "19200");
+    EXPECT_EQ(QnReadMode(h), 1);
+    QnClosePort(h);
+    h.value = 0;
+
+    // A reader at another rate and format answers only when opened with both.
+    SimProcess fast({"--baud", "38400", "--line", "3"});
+    EXPECT_EQ(QnOpenPort(fast.port().c_str(), 19200, 3, 100), QN_OPEN_NO_ANSWER);
+    EXPECT_EQ(QnOpenPort(fast.port().c_str(), 38400, 0, 100), QN_OPEN_NO_ANSWER);
+    Handle f(QnOpenPort(fast.port().c_str(), 38400, 3, 100));
+    EXPECT_GT(f, 0);
+}
+
+TEST(LinkTest, BusAddressSelectsTheReader) {
+    SimProcess sim({"--address", "5"});
+    const std::string addressed = sim.port() + ":5";
+    EXPECT_EQ(QnOpenPort(sim.port().c_str(), 19200, 0, 100), QN_OPEN_NO_ANSWER);
+    Handle h(QnOpenPort(addressed.c_str(), 19200, 0, 300));
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(QnSetModeStored(h, 0), 0);
+    EXPECT_EQ(sim.value("stored_mode"), "0");
+}
+
+TEST(LinkTest, APortIsOpenedOnlyOnce) {
+    SimProcess sim;
+    Handle first(QnOpenPort(sim.port().c_str(), 19200, 0, 300));
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(QnOpenPort(sim.port().c_str(), 19200, 0, 300), QN_OPEN_FAILED);
+    ASSERT_EQ(QnClosePort(first), 0);
+    first.value = 0;
+    Handle again(QnOpenPort(sim.port().c_str(), 19200, 0, 300));
+    EXPECT_GT(again, 0);
+}
+
+TEST(LinkTest, AnUnpluggedReaderTimesOutAndStillCloses) {
+    auto sim = std::make_unique<SimProcess>();
+    Handle h(QnOpenPort(sim->port().c_str(), 19200, 0, 200));
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(QnReadMode(h), 1);
+    sim.reset(); // the reader goes away with its terminal
+    EXPECT_EQ(QnReadMode(h), -1);
+    EXPECT_EQ(QnGetLastError(h), QN_ERR_TIMEOUT);
+    EXPECT_EQ(QnSetMode(h, 2), -1);
+    EXPECT_EQ(QnGetLastError(h), QN_ERR_TIMEOUT);
+    EXPECT_EQ(QnClosePort(h), 0);
+    h.value = 0;
+}
+
+TEST(LinkTest, ConnectionsWorkFromSeveralThreadsAtOnce) {
+    constexpr int kThreads = 4;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (int i = 0; i < kThreads; ++i) {
+        sims.push_back(std::make_unique<SimProcess>());
+    }
+    std::vector<std::thread> threads;
+    std::array<int, kThreads> failures{};
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            const int h =
+                QnOpenPort(sims[static_cast<std::size_t>(i)]->port().c_str(), 19200, 0, 500);
+            if (h <= 0) {
+                failures[static_cast<std::size_t>(i)] = 1000;
+                return;
+            }
+            std::array<unsigned char, 16> block{};
+            for (int round = 0; round < 50; ++round) {
+                const unsigned char data[4] = {static_cast<unsigned char>(i), 10,
+                                               static_cast<unsigned char>(round), 5};
+                if (QnWriteParameterBlock6(h, data, 4) != 0 ||
+                    QnReadParameterBlock6(h, block.data(), 16) != 4 || block[2] != round) {
+                    ++failures[static_cast<std::size_t>(i)];
+                }
+            }
+            QnClosePort(h);
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(failures, (std::array<int, kThreads>{}));
 }
 
 } // namespace
