@@ -137,6 +137,24 @@ bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
         if (!running_ || pending_ + size > kWriteBufferSize) {
             return false; // a frame that does not fit beside the pending bytes is dropped
         }
+        if (pending_ == 0) {
+            // Nothing queued before these bytes: write them at once on the caller's thread,
+            // which saves the hand-over to the port thread. Whatever the port does not take
+            // now is queued for the port thread, so the order of bytes stays.
+            ssize_t n;
+            do {
+                n = ::write(fd_, data, size);
+            } while (n < 0 && errno == EINTR);
+            if (n == static_cast<ssize_t>(size)) {
+                return true;
+            }
+            if (n > 0) {
+                data += n;
+                size -= static_cast<std::size_t>(n);
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                return true; // a failed write shows as a missing reply, as on the port thread
+            }
+        }
         std::memcpy(writeBuffer_.data() + pending_, data, size);
         pending_ += size;
     }
