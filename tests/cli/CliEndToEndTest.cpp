@@ -1,0 +1,255 @@
+// veltra-cli against the reader simulator through the real device link: what the simulator's
+// state file holds afterwards is what a reader would have been programmed with.
+#include "SimProcess.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#ifdef QN_SIM_PATH
+
+namespace {
+
+using veltra::test::SimProcess;
+using Bytes = std::vector<std::uint8_t>;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    // Runs veltra-cli with a private settings folder, so the filter values are the defaults and
+    // nothing the user has stored takes part.
+    CliRun run(const std::vector<std::string>& arguments) {
+        QStringList args;
+        for (const std::string& a : arguments) {
+            args << QString::fromStdString(a);
+        }
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home_.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VELTRA_CLI_PATH), args);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        CliRun r;
+        r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = process.readAllStandardOutput().toStdString();
+        r.err = process.readAllStandardError().toStdString();
+        return r;
+    }
+
+    static std::string port(const SimProcess& sim) { return sim.port(); }
+
+    std::string path(const char* name) const { return home_.filePath(name).toStdString(); }
+
+    void write(const std::string& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    std::string modelOf(const SimProcess& sim) {
+        const CliRun r = run({"identify", "--port", port(sim)});
+        const std::string key = "Modell: ";
+        const auto at = r.out.find(key);
+        if (at == std::string::npos) {
+            return {};
+        }
+        return r.out.substr(at + key.size(), r.out.find('\n', at) - at - key.size());
+    }
+
+    QTemporaryDir home_;
+};
+
+TEST_F(CliEndToEnd, IdentifyPrintsTypeFirmwareModelAndFeatures) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    const CliRun r = run({"identify", "--port", port(sim) + ":1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Gerätetyp: 244\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Firmware: FW V1.20\n"), std::string::npos) << r.out;
+    // 0x244 at version 20 on a plain serial port.
+    EXPECT_NE(r.out.find("DeviceFeatures: 0x8000F8E7\n"), std::string::npos) << r.out;
+    // The reader was left in mode 2 and closed, not in programming mode.
+    EXPECT_EQ(sim.value("mode"), "2");
+}
+
+TEST_F(CliEndToEnd, IdentifyInEnglish) {
+    SimProcess sim({"--type", "551", "--version", "8"});
+    const CliRun r = run({"identify", "--port", port(sim), "--lang", "en"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Device type: 551\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("DeviceFeatures: 0x80FFE0EF\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CliEndToEnd, BaudRateSearchFindsAReaderAnsweringOnlyAt4800) {
+    SimProcess sim({"--type", "244", "--version", "K", "--baud", "4800"});
+    const CliRun r = run({"identify", "--port", port(sim), "--baud", "19200"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Achtung!\nAuf dieses Gerät kann nur mit Baudrate 4800 zugegriffen "
+                         "werden!\nEinstellung wurde korrigiert!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("Gerätetyp: 244"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, RefusedReadersExitWithTheirMessage) {
+    struct Case {
+        std::vector<std::string> sim;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--type", "109"}, "Dieser Gerätetyp wird von dieser Software nicht unterstützt."},
+        {{"--type", "240"}, "Achtung!\nDieses Gerät unterstützt den Reader Modus nicht! "},
+        {{"--type", "244", "--baud", "57600"}, "konnte nicht geöffnet werden"},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim(c.sim);
+        const CliRun r = run({"identify", "--port", port(sim), "--timeout", "100"});
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+}
+
+TEST_F(CliEndToEnd, SavedConfigurationProgramsASecondReaderIdentically) {
+    SimProcess first({"--type", "244", "--version", "K"});
+    // Give the first reader a configuration of its own through the tool.
+    const std::string model = modelOf(first);
+    ASSERT_FALSE(model.empty());
+    const std::string seed = path("seed.mkr");
+    write(seed, "[Device]\nName=" + model +
+                    "\n[Prefix]\nCount=2\nAscii0=2\nAscii1=65\n"
+                    "[Suffix]\nCount=2\nAscii0=13\nAscii1=10\n[Abziehen]\nCount=1\nAscii0=7\n"
+                    "[Termix]\nCount=1\nAscii0=44\n"
+                    "[Data1]\nTransponderTyp=9\nRegister1=3\nRegister2=4\nRegister3=255\n"
+                    "Register4=255\nDarstellung=0\nLaenge=16\nGueltigeBytes=8\n"
+                    "GueltigeBytesAb=1\n"
+                    "[Data]\nBetriebsart=3\nZykluszeit=700\nBaudrate=19200\nAufforderung=!\n"
+                    "Timeout=1200\nReaderModus=1\n");
+    CliRun r = run({"program", "--port", port(first), seed, "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Programmierung erfolgreich abgeschlossen"), std::string::npos);
+
+    const std::string saved = path("saved.mkr");
+    r = run({"save", "--port", port(first), saved});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    SimProcess second({"--type", "244", "--version", "K"});
+    r = run({"program", "--port", port(second), saved, "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (int block = 1; block <= 6; ++block) {
+        EXPECT_FALSE(first.block(block).empty()) << "block " << block;
+        EXPECT_EQ(second.block(block), first.block(block)) << "block " << block;
+    }
+    EXPECT_EQ(second.value("stored_mode"), first.value("stored_mode"));
+    EXPECT_EQ(second.bytes("transponder_config"), first.bytes("transponder_config"));
+}
+
+TEST_F(CliEndToEnd, HandWrittenFileIsProgrammedBlockByBlock) {
+    SimProcess sim({"--type", "244", "--version", "K", "--mode", "0"});
+    const std::string model = modelOf(sim);
+    const std::string file = path("hand.mkr");
+    write(file, "[Device]\nName=" + model +
+                    "\n[Prefix]\nCount=1\nAscii0=2\n[Suffix]\nCount=2\nAscii0=13\nAscii1=10\n"
+                    "[Abziehen]\nCount=0\n[Termix]\nCount=1\nAscii0=44\n"
+                    "[Data1]\nTransponderTyp=0\nRegister1=1\nDarstellung=1\nLaenge=10\n"
+                    "GueltigeBytes=5\nGueltigeBytesAb=1\n"
+                    "[Data]\nBetriebsart=1\nZykluszeit=500\nBaudrate=19200\nAufforderung=?\n"
+                    "Timeout=1000\nReaderModus=1\n");
+    const CliRun r = run({"program", "--port", port(sim), file, "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim.block(2), (Bytes{0x02, 0xFF}));
+    // Only the first output is sent (18 bytes); the reader keeps its second record.
+    const Bytes block1 = sim.block(1);
+    ASSERT_GE(block1.size(), 18u);
+    EXPECT_EQ(Bytes(block1.begin(), block1.begin() + 18),
+              (Bytes{0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x0A, 0x05, 0x01, 0x00, 0x00,
+                     0x00, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(sim.block(6), (Bytes{0x01, 0x05, 0x3F, 0x0A}));
+    EXPECT_EQ(sim.block(3), (Bytes{0x0D, 0x0A, 0xFF}));
+    EXPECT_EQ(sim.block(5), (Bytes{0xFF}));
+    EXPECT_EQ(sim.block(4), (Bytes{0x2C, 0xFF}));
+    // A fixed format uses the "Hitag2" filter value, 4A by default.
+    const Bytes filter = sim.bytes("transponder_config");
+    ASSERT_FALSE(filter.empty());
+    EXPECT_EQ(filter.back(), 0x4A);
+    EXPECT_EQ(sim.value("stored_mode"), "1");
+
+    // The report reads the same configuration back, one line per line.
+    const CliRun report = run({"report", "--port", port(sim)});
+    ASSERT_EQ(report.status, 0) << report.err;
+    for (const char* line :
+         {" Prefix            : 02 \n", " Suffix            : 0D 0A \n",
+          " Tag Typ           : Unique \n", " Zeichenzahl       : 10\n", " Mode              : 1\n",
+          " Zykluszeit        : 500 Millisekunden\n"}) {
+        EXPECT_NE(report.out.find(line), std::string::npos) << line << "\n" << report.out;
+    }
+}
+
+TEST_F(CliEndToEnd, InvalidDataRecordStopsAfterThePrefix) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    const std::string model = modelOf(sim);
+    const Bytes block1Before = sim.block(1);
+    const Bytes block6Before = sim.block(6);
+    const std::string file = path("noblocks.mkr");
+    // Single blocks of a Q5 chip without any block entered.
+    write(file, "[Device]\nName=" + model +
+                    "\n[Prefix]\nCount=1\nAscii0=66\n"
+                    "[Data1]\nTransponderTyp=3\nRegister1=255\nRegister2=255\nRegister3=255\n"
+                    "Register4=255\n[Data]\nZykluszeit=500\nTimeout=500\n");
+    const CliRun r = run({"program", "--port", port(sim), file, "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Kein Block eingetragen!\nBitte wählen sie mindestens einen Block aus."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("erfolgreich"), std::string::npos);
+    EXPECT_EQ(sim.block(2), (Bytes{0x42, 0xFF}));
+    EXPECT_EQ(sim.block(1), block1Before);
+    EXPECT_EQ(sim.block(6), block6Before);
+}
+
+TEST_F(CliEndToEnd, FileForAnotherModelWritesNothingWhenDeclined) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    const SimProcess::StateMap before = sim.state();
+    const std::string file = path("other.mkr");
+    write(file, "[Device]\nName=QN-Anderes Modell\n[Prefix]\nCount=1\nAscii0=66\n"
+                "[Data]\nZykluszeit=500\n");
+    const CliRun r = run({"program", "--port", port(sim), file, "--no"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Die Datei wurde nicht geladen."), std::string::npos) << r.err;
+    SimProcess::StateMap after = sim.state();
+    for (const char* key : {"block1", "block2", "block3", "block4", "block5", "block6",
+                            "stored_mode", "transponder_config", "baud"}) {
+        EXPECT_EQ(after[key], before.count(key) ? before.at(key) : "") << key;
+    }
+}
+
+TEST_F(CliEndToEnd, PowerOnModeIsReadAndStored) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    CliRun r = run({"mode", "--port", port(sim), "--set", "3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Einschaltkonfiguration 3 gespeichert."), std::string::npos) << r.out;
+    EXPECT_EQ(sim.value("stored_mode"), "3");
+    r = run({"mode", "--port", port(sim)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Einschaltkonfiguration: 3 (Lesermodus ohne Ausgabe)"), std::string::npos)
+        << r.out;
+}
+
+} // namespace
+
+#endif

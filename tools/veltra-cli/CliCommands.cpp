@@ -1,0 +1,483 @@
+#include "CliCommands.h"
+
+#include "ConfigReport.h"
+#include "ConfigurationWorkflow.h"
+#include "DeviceFeatures.h"
+#include "FilterSettings.h"
+#include "MkrFile.h"
+#include "SheetPages.h"
+#include "StringTable.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ostream>
+
+namespace veltra {
+namespace {
+
+// String numbers of veltra-cli's own texts.
+constexpr int kStrDeviceType = 74100;
+constexpr int kStrFirmware = 74101;
+constexpr int kStrModel = 74102;
+constexpr int kStrFeatures = 74103;
+constexpr int kStrPowerOnMode = 74104;
+constexpr int kStrPowerOnNames = 74105; // 74105..74107
+constexpr int kStrPowerOnSet = 74108;
+constexpr int kStrSaved = 74109;
+constexpr int kStrCannotOpen = 74110;
+constexpr int kStrNotLoaded = 74111;
+constexpr int kStrNewBaud = 74112;
+constexpr int kStrUnknownCommand = 74113;
+constexpr int kStrUnknownOption = 74114;
+constexpr int kStrMissingValue = 74115;
+constexpr int kStrInvalidValue = 74116;
+constexpr int kStrMissingPort = 74117;
+constexpr int kStrMissingFile = 74118;
+constexpr int kStrHelp = 74150;
+
+// Texts of the connection procedure and of the power-on dialog.
+constexpr int kStrNoIdentity = 151;
+constexpr int kStrUnsupported = 152;
+constexpr int kStrNoReaderMode = 205;
+constexpr int kStrBaudCorrected = 290;
+constexpr int kStrModeNotRead = 519;
+constexpr int kStrProgrammingFailed = 139;
+
+// Buffers of the report's reads: the prefix block in 64 bytes, the parameter block in 4.
+constexpr int kReportPrefixBuffer = 64;
+constexpr int kReportBlockBuffer = 255;
+constexpr int kReportParameterBuffer = 4;
+
+// The program's texts use "\r\n" as line breaks; a terminal wants "\n".
+std::string console(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return t.toStdString();
+}
+
+std::string text(int id) {
+    return console(str(id));
+}
+
+template <typename... Args>
+std::string textf(int id, Args... args) {
+    return console(strf(id, args...));
+}
+
+std::optional<int> parseInt(const std::string& s) {
+    if (s.empty()) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(s.c_str(), &end, 10);
+    if (errno != 0 || end == nullptr || *end != '\0' || value < INT_MIN || value > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+bool needsPortAndFile(const std::string& command) {
+    return command == "save" || command == "program";
+}
+
+class Session {
+public:
+    Session(const CliOptions& options, CliEnvironment& env) : options_(options), env_(env) {
+        target_.connectionString = options.port;
+        target_.kind = options.kind.value_or(interfaceKindFor(options.port));
+        target_.baudCode = options.baudCode;
+        target_.timeoutMs = options.timeoutMs;
+        callbacks_.progress = [this](WorkflowStep step) {
+            if (options_.verbose) {
+                env_.err << stepText(step) << '\n';
+            }
+        };
+        callbacks_.askYesNo = [this](const std::string& question) { return ask(question); };
+    }
+
+    bool ask(const std::string& question) {
+        switch (options_.answer) {
+        case CliAnswer::Yes:
+            return true;
+        case CliAnswer::No:
+            return false;
+        case CliAnswer::Ask:
+            break;
+        }
+        return env_.ask ? env_.ask(console(QString::fromStdString(question))) : false;
+    }
+
+    // The program's connection procedure; a corrected baud rate is announced (string 290) and
+    // used for the rest of the session.
+    OpenResult open() {
+        OpenResult r = openConfiguredReader(env_.link, target_);
+        if (r.baudCorrected) {
+            env_.err << textf(kStrBaudCorrected, r.baudCode) << '\n';
+            target_.baudCode = r.baudCode;
+        }
+        return r;
+    }
+
+    // The message of a failed open, as the program shows it; a port that does not open at all
+    // gets a text of its own here, since a shell user has no dialog to come back to.
+    int openFailed(const OpenResult& r) {
+        switch (r.handle) {
+        case kOpenNoIdentity:
+            env_.err << text(kStrNoIdentity) << '\n';
+            break;
+        case kOpenUnsupported:
+            env_.err << text(kStrUnsupported) << '\n';
+            break;
+        case kOpenNoReaderMode:
+            env_.err << text(kStrNoReaderMode) << '\n';
+            break;
+        default:
+            env_.err << textf(kStrCannotOpen, options_.port.c_str()) << '\n';
+            break;
+        }
+        return kExitFailed;
+    }
+
+    // Opening the sheet: connect, read everything, close.
+    std::optional<ReaderReading> readSheet() {
+        ReadingInput input;
+        input.baudCode = target_.baudCode;
+        input.open = [this] { return open(); };
+        ReaderReading reading = readConfiguration(env_.link, input, callbacks_);
+        if (!reading.connected) {
+            openFailed(reading.open);
+            return std::nullopt;
+        }
+        if (reading.hidMessage) {
+            env_.err << console(QString::fromStdString(reading.hidMessage->text)) << '\n';
+        }
+        return reading;
+    }
+
+    int identify() {
+        const OpenResult r = open();
+        if (r.handle <= 0) {
+            return openFailed(r);
+        }
+        closeReader(env_.link, r.handle);
+        env_.out << textf(kStrDeviceType, r.identity.typeText.c_str()) << '\n'
+                 << textf(kStrFirmware, firmwareText(r.identity.version).c_str()) << '\n'
+                 << textf(kStrModel, r.identity.modelName.c_str()) << '\n'
+                 << textf(kStrFeatures, static_cast<unsigned>(r.features)) << '\n';
+        return kExitOk;
+    }
+
+    // The configuration report: the blocks straight from the reader, described in words.
+    int report() {
+        const OpenResult r = open();
+        if (r.handle <= 0) {
+            return openFailed(r);
+        }
+        ReaderLink& link = env_.link;
+        auto read = [&](int block, int size, std::vector<std::uint8_t>& into) {
+            std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
+            const int n = link.readParameterBlock(r.handle, block, buffer.data(), size);
+            if (n < 0) {
+                return false;
+            }
+            buffer.resize(static_cast<std::size_t>(std::min(n, size)));
+            into = std::move(buffer);
+            return true;
+        };
+        ReportBlocks blocks;
+        if (!read(2, kReportPrefixBuffer, blocks.prefix)) {
+            const int error = link.lastError(r.handle);
+            closeReader(link, r.handle);
+            env_.err << console(readErrorText(error)) << '\n';
+            return kExitFailed;
+        }
+        const bool complete = read(3, kReportBlockBuffer, blocks.suffix) &&
+                              read(5, kReportBlockBuffer, blocks.pullOff) &&
+                              read(4, kReportBlockBuffer, blocks.separator) &&
+                              read(1, kReportBlockBuffer, blocks.data) &&
+                              read(6, kReportParameterBuffer, blocks.parameters);
+        closeReader(link, r.handle);
+        if (!complete) {
+            // The dialog ends silently here; a shell user is told that the report is partial.
+            env_.err << text(kStrModeNotRead) << '\n';
+            return kExitFailed;
+        }
+        for (const QString& line : reportLines(blocks)) {
+            env_.out << console(line) << '\n';
+        }
+        return kExitOk;
+    }
+
+    int mode() {
+        const OpenResult r = open();
+        if (r.handle <= 0) {
+            return openFailed(r);
+        }
+        const int stored = env_.link.readMode(r.handle);
+        if (stored < 0) {
+            env_.err << text(kStrModeNotRead) << '\n';
+        } else {
+            const int index = powerOnIndexFromStored(stored);
+            env_.out << textf(kStrPowerOnMode, stored, text(kStrPowerOnNames + index).c_str())
+                     << '\n';
+        }
+        int status = stored < 0 ? kExitFailed : kExitOk;
+        if (options_.setMode) {
+            if (env_.link.setModeStored(r.handle, *options_.setMode) < 0) {
+                env_.err << text(kStrProgrammingFailed) << '\n';
+                status = kExitFailed;
+            } else {
+                env_.out << textf(kStrPowerOnSet, *options_.setMode) << '\n';
+                status = kExitOk;
+            }
+        }
+        closeReader(env_.link, r.handle);
+        return status;
+    }
+
+    int save() {
+        const std::optional<ReaderReading> reading = readSheet();
+        if (!reading) {
+            return kExitFailed;
+        }
+        SheetPages pages(reading->features, reading->dtrSupported);
+        pages.fillFromReading(*reading);
+        // Saving takes the pages over with their checks; a data page that fails is reported
+        // with the character-count message, whatever its own complaint was.
+        if (pages.takeDataFormats()) {
+            env_.err << text(kStrDataPageInvalidOnSave) << '\n';
+            return kExitFailed;
+        }
+        if ((reading->features & feature::HidReader) == 0) {
+            if (const std::optional<WorkflowMessage> failure = pages.takeParameters()) {
+                env_.err << console(QString::fromStdString(failure->text)) << '\n';
+                return kExitFailed;
+            }
+        }
+        const MkrSaveResult saved =
+            saveConfigurationFile(options_.file, pages.content(), reading->features);
+        if (!saved.written) {
+            env_.err << console(strf(kStrFileNotSaved, saved.errorText.c_str())) << '\n';
+            return kExitFailed;
+        }
+        env_.out << textf(kStrSaved, options_.file.c_str()) << '\n';
+        return kExitOk;
+    }
+
+    int program() {
+        const std::optional<ReaderReading> reading = readSheet();
+        if (!reading) {
+            return kExitFailed;
+        }
+        SheetPages pages(reading->features, reading->dtrSupported);
+        pages.fillFromReading(*reading);
+
+        const MkrLoadResult loaded = loadConfigurationFile(
+            options_.file, pages.content(), reading->features,
+            [this](const std::string& fileModel, const std::string& connectedModel) {
+                return ask(otherModelQuestion(fileModel, connectedModel).toStdString());
+            });
+        for (int id : loaded.messages) {
+            env_.err << text(id) << '\n';
+        }
+        if (loaded.status == MkrLoadStatus::CannotOpen) {
+            env_.err << text(kStrValuesNotLoaded) << '\n';
+            return kExitFailed;
+        }
+        if (loaded.status == MkrLoadStatus::OtherModel) {
+            env_.err << text(kStrNotLoaded) << '\n';
+            return kExitFailed;
+        }
+
+        ProgrammingInput input;
+        input.modelName = reading->modelName;
+        input.features = reading->features;
+        input.baudCode = target_.baudCode;
+        input.filters = &env_.filters;
+        input.open = [this] { return open(); };
+        const ProgrammingResult result = programConfiguration(env_.link, pages, input, callbacks_);
+        if (result.baudChanged) {
+            env_.err << textf(kStrNewBaud, result.baudCode, result.baudCode) << '\n';
+        }
+        if (!result.success) {
+            env_.err << console(QString::fromStdString(result.message.text)) << '\n';
+            return kExitFailed;
+        }
+        env_.out << console(QString::fromStdString(result.message.text)) << '\n';
+        return kExitOk;
+    }
+
+private:
+    const CliOptions& options_;
+    CliEnvironment& env_;
+    ConnectionTarget target_;
+    WorkflowCallbacks callbacks_;
+};
+
+} // namespace
+
+InterfaceKind interfaceKindFor(const std::string& port) {
+    // Without the bus address: a ":" followed by decimal digits at the end.
+    std::string name = port;
+    const std::size_t colon = name.rfind(':');
+    if (colon != std::string::npos && colon + 1 < name.size() &&
+        name.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+        name.resize(colon);
+    }
+    if (!name.empty() && name.front() == '[') {
+        return InterfaceKind::Lan;
+    }
+    int dots = 0;
+    for (char c : name) {
+        dots += c == '.' ? 1 : 0;
+    }
+    if (dots >= 3) {
+        return InterfaceKind::Lan;
+    }
+    if (name.find("HID") != std::string::npos) {
+        return InterfaceKind::Hid;
+    }
+    return InterfaceKind::Serial;
+}
+
+std::string cliHelpText() {
+    return text(kStrHelp);
+}
+
+CliParse parseCliArguments(const std::vector<std::string>& args) {
+    CliParse parse;
+    CliOptions o;
+    std::vector<std::string> positional;
+    auto fail = [&parse](std::string message) {
+        parse.error = std::move(message);
+        return parse;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--yes") {
+            o.answer = CliAnswer::Yes;
+        } else if (arg == "--no") {
+            o.answer = CliAnswer::No;
+        } else if (arg == "--verbose") {
+            o.verbose = true;
+        } else if (arg == "--port" || arg == "--baud" || arg == "--timeout" || arg == "--set" ||
+                   arg == "--lang" || arg == "--interface") {
+            if (!value(v)) {
+                return fail(textf(kStrMissingValue, arg.c_str()));
+            }
+            if (arg == "--port") {
+                o.port = v;
+                continue;
+            }
+            if (arg == "--lang") {
+                if (v != "de" && v != "en") {
+                    return fail(textf(kStrInvalidValue, arg.c_str(), v.c_str()));
+                }
+                o.language = v;
+                continue;
+            }
+            if (arg == "--interface") {
+                if (v == "serial") {
+                    o.kind = InterfaceKind::Serial;
+                } else if (v == "vcom") {
+                    o.kind = InterfaceKind::MakerVirtualCom;
+                } else if (v == "hid") {
+                    o.kind = InterfaceKind::Hid;
+                } else if (v == "lan") {
+                    o.kind = InterfaceKind::Lan;
+                } else {
+                    return fail(textf(kStrInvalidValue, arg.c_str(), v.c_str()));
+                }
+                continue;
+            }
+            const std::optional<int> number = parseInt(v);
+            const bool valid =
+                number && ((arg == "--baud" && *number > 0) ||
+                           (arg == "--timeout" && *number >= 10 && *number <= 300000) ||
+                           (arg == "--set" && (*number == 0 || *number == 1 || *number == 3)));
+            if (!valid) {
+                return fail(textf(kStrInvalidValue, arg.c_str(), v.c_str()));
+            }
+            if (arg == "--baud") {
+                o.baudCode = *number;
+            } else if (arg == "--timeout") {
+                o.timeoutMs = *number;
+            } else {
+                o.setMode = *number;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return fail(textf(kStrUnknownOption, arg.c_str()));
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (o.help) {
+        parse.options = o;
+        return parse;
+    }
+    if (positional.empty()) {
+        return fail(textf(kStrUnknownCommand, ""));
+    }
+    o.command = positional[0];
+    if (o.command != "identify" && o.command != "report" && o.command != "save" &&
+        o.command != "program" && o.command != "mode") {
+        return fail(textf(kStrUnknownCommand, o.command.c_str()));
+    }
+    const std::size_t expected = needsPortAndFile(o.command) ? 2 : 1;
+    if (positional.size() < expected) {
+        return fail(text(kStrMissingFile));
+    }
+    if (positional.size() > expected) {
+        return fail(textf(kStrUnknownOption, positional[expected].c_str()));
+    }
+    if (expected == 2) {
+        o.file = positional[1];
+    }
+    if (o.port.empty()) {
+        return fail(text(kStrMissingPort));
+    }
+    parse.options = o;
+    return parse;
+}
+
+int runCliCommand(const CliOptions& options, CliEnvironment& env) {
+    if (options.help) {
+        env.out << cliHelpText() << '\n';
+        return kExitOk;
+    }
+    Session session(options, env);
+    if (options.command == "identify") {
+        return session.identify();
+    }
+    if (options.command == "mode") {
+        return session.mode();
+    }
+    if (options.command == "report") {
+        return session.report();
+    }
+    if (options.command == "save") {
+        return session.save();
+    }
+    if (options.command == "program") {
+        return session.program();
+    }
+    env.err << textf(kStrUnknownCommand, options.command.c_str()) << '\n';
+    return kExitUsage;
+}
+
+} // namespace veltra

@@ -1,0 +1,64 @@
+// veltra-cli: the configuration tool's reader functions from a shell, on the same model and
+// workflow code as the desktop program. Every message is one of the program's texts.
+#pragma once
+
+#include "ReaderConnector.h"
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veltra {
+
+class FilterSettings;
+
+enum class CliAnswer { Ask, Yes, No };
+
+struct CliOptions {
+    std::string command; // identify, report, save, program, mode
+    std::string port;
+    int baudCode = 19200;
+    int timeoutMs = 300;
+    std::optional<InterfaceKind> kind; // derived from the port name when absent
+    std::string file;
+    CliAnswer answer = CliAnswer::Ask;
+    std::optional<int> setMode;
+    std::string language = "de";
+    bool verbose = false;
+    bool help = false;
+};
+
+struct CliParse {
+    std::optional<CliOptions> options;
+    std::string error; // a usage message when options is empty
+};
+
+CliParse parseCliArguments(const std::vector<std::string>& args);
+
+// The interface a library port name stands for: "HID" in the name is a USB HID reader, a
+// dotted address or "[name]" an Ethernet reader, anything else a serial port.
+InterfaceKind interfaceKindFor(const std::string& port);
+
+// The full --help text in the current language.
+std::string cliHelpText();
+
+struct CliEnvironment {
+    ReaderLink& link;
+    const FilterSettings& filters;
+    std::ostream& out;
+    std::ostream& err;
+    // Yes/No question for CliAnswer::Ask; no function answers No.
+    std::function<bool(const std::string&)> ask;
+};
+
+// Runs one command; returns the exit status (0 success, 1 failure, 2 usage).
+int runCliCommand(const CliOptions& options, CliEnvironment& env);
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+} // namespace veltra

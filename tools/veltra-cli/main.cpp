@@ -1,0 +1,72 @@
+// veltra-cli: identify, save, program and the power-on mode of a reader from a shell.
+#include "CliCommands.h"
+#include "FilterSettings.h"
+#include "StringTable.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTranslator>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kStrLanguageNotLoaded = 201;
+constexpr int kStrAnswerPrompt = 74119;
+
+// Asks on the terminal; without one the answer is No.
+bool askOnTerminal(const std::string& question) {
+    if (::isatty(STDIN_FILENO) == 0) {
+        return false;
+    }
+    std::cerr << question << veltra::str(kStrAnswerPrompt).toStdString() << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        return false;
+    }
+    return line == "j" || line == "J" || line == "ja" || line == "Ja" || line == "y" ||
+           line == "Y" || line == "yes" || line == "Yes";
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Zem Applikationen"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quarnel Veltra"));
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    // The language comes first, so that every later message is in it.
+    QTranslator english;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--lang" && args[i + 1] == "en") {
+            const QString file =
+                QDir(QCoreApplication::applicationDirPath()).filePath("Quarnel-VeltraEng.qm");
+            if (english.load(file)) {
+                QCoreApplication::installTranslator(&english);
+            } else {
+                std::cerr << veltra::str(kStrLanguageNotLoaded)
+                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                 .toStdString()
+                          << '\n';
+            }
+        }
+    }
+
+    const veltra::CliParse parse = veltra::parseCliArguments(args);
+    if (!parse.options) {
+        std::cerr << parse.error << '\n';
+        return veltra::kExitUsage;
+    }
+    // Filter values are only read from the program's settings, never written.
+    const veltra::ProfileFilterSettings filters;
+    veltra::CliEnvironment env{veltra::qnLink(), filters, std::cout, std::cerr, askOnTerminal};
+    return veltra::runCliCommand(*parse.options, env);
+}
