@@ -57,12 +57,12 @@ std::string_view trimLeading(std::string_view s, std::string_view chars) {
     return begin == std::string_view::npos ? std::string_view{} : s.substr(begin);
 }
 
-// A line break inside a name or value would split it into lines of its own when the file is
-// read back (a value could even start a new section), so line breaks become blanks.
+// A line feed inside a name or value would split it into lines of its own when the file is
+// read back (a value could even start a new section), so it becomes a blank. Other bytes, a
+// lone carriage return included, are kept: they do not end a line.
 std::string singleLine(std::string_view text) {
     std::string out(text);
-    std::replace_if(
-        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace(out.begin(), out.end(), '\n', ' ');
     return out;
 }
 
@@ -405,7 +405,9 @@ std::string CIniEx::toText() const {
             const std::string& key = section.keys[k];
             out += key;
             if (!isComment(key)) {
-                if (!key.empty()) {
+                // A line without key but with a value keeps its "=": written bare, the value
+                // would turn into a key the next time the file is read.
+                if (!key.empty() || !section.values[k].empty()) {
                     out += '=';
                 }
                 out += section.values[k];

@@ -157,8 +157,9 @@ TEST(IniWrite, ModifiedFlagAndPlacement) {
         {"[S]\nA=1\n", "New", "K", "v", true, "[S]\r\nA=1\r\n[New]\r\nK=v\r\n"},
         {"; head\n[S]\n;c=1\nA=1\n\nraw\n", "S", "A", "1", false,
          "; head\r\n[S]\r\n;c=1\r\nA=1\r\n\r\nraw=\r\n"},
-        {"[S]\n", "S", "A", "two\r\n[lines]", true, "[S]\r\nA=two  [lines]\r\n"},
+        {"[S]\n", "S", "A", "two\r\n[lines]", true, "[S]\r\nA=two\r [lines]\r\n"},
         {"[A]\nx=1\n[]\ny=2\n", "A", "x", "1", false, "[A]\r\nx=1\r\n[]\r\ny=2\r\n"},
+        {"[S]\n=2\n==3\n=\n", "S", "", "9", true, "[S]\r\n=2\r\n==3\r\n=9\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before);
