@@ -35,6 +35,13 @@ public:
     // (HID input reports).
     virtual void discardPendingInput() {}
     virtual void pollInput() {}
+    // The control channel of HID readers: reply length or -1, and 0 / -1. Other links have
+    // none.
+    virtual int controlCommand(const std::uint8_t* /*data*/, std::size_t /*size*/,
+                               std::uint8_t* /*reply*/, std::size_t /*replySize*/) {
+        return -1;
+    }
+    virtual int controlWrite(const std::uint8_t* /*data*/, std::size_t /*size*/) { return -1; }
     // The name QnGetPortName reports.
     virtual std::string displayName() const = 0;
 

@@ -171,19 +171,14 @@ int QnReadReceived(int handle, unsigned char* buffer, int size) {
 
 // ---- HID control channel: only HID connections have one ----
 
-int QnHidCommand(int handle, const unsigned char* /*data*/, int /*length*/,
-                 unsigned char* /*reply*/, int /*replySize*/) {
-    return withPort(handle, [](CQN_RW_Port& p) {
-        p.setLastError(QN_ERR_NOT_SERIAL);
-        return -1;
-    });
+int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
+                 int replySize) {
+    return withPort(handle,
+                    [&](CQN_RW_Port& p) { return p.hidCommand(data, length, reply, replySize); });
 }
 
-int QnHidControlWrite(int handle, const unsigned char* /*data*/, int /*length*/) {
-    return withPort(handle, [](CQN_RW_Port& p) {
-        p.setLastError(QN_ERR_NOT_SERIAL);
-        return -1;
-    });
+int QnHidControlWrite(int handle, const unsigned char* data, int length) {
+    return withPort(handle, [&](CQN_RW_Port& p) { return p.hidControlWrite(data, length); });
 }
 
 // ---- Ethernet readers: the TCP link and the module configuration are not in this build ----

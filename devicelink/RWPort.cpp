@@ -123,10 +123,10 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
     case LinkKind::Serial:
         link_ = CUSBSerialPort::open(name_.name, name_.device, baudRate, lineFormat, queue_);
         return link_ ? 0 : QN_OPEN_FAILED;
-    case LinkKind::Ftdi:
-    case LinkKind::Hid:
-    case LinkKind::Tcp:
-        // These links are not available in this build of the library.
+    case LinkKind::Ftdi: // the D2XX link (ftdi/) drives the serial port class by serial number
+    case LinkKind::Hid:  // hid/: open by listed name, then the mode message (QN_OPEN_HID_MODE)
+    case LinkKind::Tcp:  // tcp/: connect to device:tcpPort, then the socket thread
+        // These links are not part of this build of the library yet.
         return QN_OPEN_FAILED;
     }
     return QN_OPEN_FAILED;
@@ -415,6 +415,29 @@ int CQN_RW_Port::getPortName(char* buffer, int size) {
     }
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return static_cast<int>(text.size());
+}
+
+int CQN_RW_Port::hidCommand(const unsigned char* data, int length, unsigned char* reply,
+                            int replySize) {
+    if (length < 0 || (length > 0 && data == nullptr) || replySize < 0 ||
+        (replySize > 0 && reply == nullptr)) {
+        return fail(QN_ERR_LENGTH);
+    }
+    if (!link_) {
+        return -1;
+    }
+    return link_->controlCommand(data, static_cast<std::size_t>(length), reply,
+                                 static_cast<std::size_t>(replySize));
+}
+
+int CQN_RW_Port::hidControlWrite(const unsigned char* data, int length) {
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return fail(QN_ERR_LENGTH);
+    }
+    if (!link_) {
+        return -1;
+    }
+    return link_->controlWrite(data, static_cast<std::size_t>(length));
 }
 
 } // namespace qnlink

@@ -71,6 +71,8 @@ public:
     int writeRaw(const unsigned char* data, int length);
     int readReceived(unsigned char* buffer, int size);
     int getPortName(char* buffer, int size);
+    int hidCommand(const unsigned char* data, int length, unsigned char* reply, int replySize);
+    int hidControlWrite(const unsigned char* data, int length);
 
 private:
     // Waits until the queue holds a whole reply; false with error 7 on a timeout.

@@ -89,29 +89,37 @@ extern "C" {
 
 /* 441: version 4.41 of the interface. */
 QN_API int QnGetLibraryVersion(void);
-/* Multi-string of serial ports: device path, optionally " [description]" for the maker's USB
- * virtual COM ports. */
+/* Multi-string of serial ports: device path ("/dev/ttyS0", "/dev/ttyACM0", ...), sorted by
+ * name and number, with " [description]" for the maker's USB virtual COM ports. Legacy ttyS
+ * ports without a UART are left out. Read from sysfs: /sys, or the folder named by the
+ * environment variable QN_SYSFS_ROOT. A buffer of size < 1 gets nothing and the result is 0. */
 QN_API int QnListComPorts(char* buffer, int size);
-/* Multi-string of FTDI readers (serial numbers) and HID readers ("<serial> HID"). */
+/* Multi-string of FTDI readers (serial numbers) and HID readers ("<serial> HID"). Lists no
+ * device until the FTDI and HID links are built in (result 1, a single NUL). */
 QN_API int QnListUsbDevices(char* buffer, int size);
-/* Bit set: 1 = an FTDI reader has no usable access library, 2 = a virtual-COM reader has no
- * bound driver. */
+/* Bit set: 1 = an FTDI reader (0403:E130) is present while libftd2xx.so cannot be loaded,
+ * 2 = a virtual-COM reader (1C40:05AC) is present and none of its interfaces has a driver. */
 QN_API int QnFindUsbDevicesWithoutDriver(void);
-/* 1 when the kernel's CDC ACM driver is available, else 0. */
+/* 1 when the kernel's CDC ACM driver is loaded, built in or installed as a module, else 0. */
 QN_API int QnIsCdcDriverInstalled(void);
 
 /* ---- Connections ---------------------------------------------------------------------------- */
 
 /* Opens and identifies a reader. Returns a handle (> 0) or QN_OPEN_*. Names that are not serial
- * port names are opened at 19200 whatever baudRate says. The identification waits at most
- * 300 ms; afterwards timeoutMs applies to every exchange. */
+ * port names are opened at 19200 whatever baudRate says. The low flag bits give the line
+ * format. The identification (0xF0) waits at most 300 ms per attempt: STX framing, again with
+ * a fresh connection, then CRC framing unless QN_FLAG_STX_ONLY; the framing found is kept.
+ * Afterwards timeoutMs applies to every exchange.
+ * QN_OPEN_FAILED: no such port, held by someone else (serial ports are opened exclusively),
+ * not a terminal, a rate the port does not take, or a link kind not built in. */
 QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeoutMs);
 /* 0, or -1 for an unknown handle. */
 QN_API int QnClosePort(int handle);
 /* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
 QN_API int QnGetLastError(int handle);
 /* Length of the name (serial: as opened, without bus address; TCP: the resolved host address;
- * HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its NUL. */
+ * HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its NUL; -1 without
+ * touching the buffer for an unknown handle. */
 QN_API int QnGetPortName(int handle, char* buffer, int size);
 QN_API int QnIsLanConnection(int handle);
 QN_API int QnIsHidConnection(int handle);
@@ -121,31 +129,41 @@ QN_API int QnSupportsReaderMode(int handle);
 /* ---- Reader operations ---------------------------------------------------------------------- */
 
 /* Identification 0xF0: copies the reply (normally 4 bytes) and returns its length; the model
- * name is copied only if it fits with its NUL. Errors: reply errors, QN_ERR_BUFFER. */
+ * name is copied only if it fits with its NUL. Errors: reply errors, QN_ERR_BUFFER.
+ * Reply errors of every exchange: QN_ERR_TIMEOUT, QN_ERR_NO_REPLY, QN_ERR_CHECKSUM or the
+ * reader's status byte. A serial port whose device went away answers QN_ERR_TIMEOUT. */
 QN_API int QnReadDeviceType(int handle, unsigned char* reply, int replySize, char* modelName,
                             int modelNameSize);
-/* Stored power-on mode (0..127) or -1. */
+/* Stored power-on mode (0..127) or -1: reply errors, or QN_ERR_NO_REPLY when the reader
+ * answered something other than one byte with bit 7 set. */
 QN_API int QnReadMode(int handle);
 /* mode in {0,1,2,3,128,129,131}, else QN_ERR_MODE and nothing is sent. */
 QN_API int QnSetMode(int handle, int mode);
 /* mode in {0,1,3}, stored as the power-on mode; else QN_ERR_MODE and nothing is sent. */
 QN_API int QnSetModeStored(int handle, int mode);
 /* Serial ports only (else QN_ERR_NOT_SERIAL). parity: 0 none, 1 even, 2 odd, 3 none + 2 stop
- * bits. The PC port follows after the reader's reply. */
+ * bits. Sends 0xF2 with the baud code (2400 0, 4800 1, 9600 2, 38400 4, 57600 5, 115200 6,
+ * 230400 7, 460800 8, 921600 9, 1382400 10, any other rate 3) and the parity in the high
+ * nibble; after the reader's reply the PC port follows, then 200 ms for the reader to settle.
+ * A rate <= 0 or a parity outside 0..3 gives QN_ERR_LENGTH and nothing is sent; a PC port
+ * that does not take the rate gives QN_ERR_NOT_SERIAL. */
 QN_API int QnSetBaudRate(int handle, int baudRate, int parity);
 /* mode 1 = keyboard HID, 2 = virtual COM. */
 QN_API int QnSetUsbInterface(int handle, int mode);
 QN_API int QnResetReader(int handle, int byte1, int byte2);
-/* Transponder configuration 0xF1; length >= 1. */
+/* Transponder configuration 0xF1; length >= 1 (else QN_ERR_LENGTH). Readers with the
+ * extended parameter protocol get index and data; older ones (data[0] AND 0x0F) OR 0x40. */
 QN_API int QnWriteTransponderConfig(int handle, int index, const unsigned char* data, int length);
 /* length must be 4 (else QN_ERR_LENGTH). */
 QN_API int QnWriteTransponderPassword(int handle, const unsigned char* password, int length);
 QN_API int QnWriteTransponderPasswordEx(int handle, int transponderType,
                                         const unsigned char* password, int length);
 
-/* Parameter blocks: return the block length, or -1. Block 1 of readers without the extended
- * parameter protocol is converted to and from the current layout (QN_ERR_BLOCK1_SHORT,
- * QN_ERR_LENGTH). Blocks 2..6 longer than 100 bytes are refused with QN_ERR_LENGTH. */
+/* Parameter blocks: reads return the block length, writes 0; -1 on failure. Block 1 of readers
+ * without the extended parameter protocol is converted to and from the current 13-byte layout:
+ * a reply of fewer than 11 bytes gives QN_ERR_BLOCK1_SHORT, a write of fewer than 12 bytes
+ * QN_ERR_LENGTH (nothing sent). Blocks 2..6 longer than 100 bytes are refused with
+ * QN_ERR_LENGTH. A read into a buffer that is too small gives QN_ERR_BUFFER. */
 QN_API int QnReadParameterBlock1(int handle, unsigned char* buffer, int size);
 QN_API int QnReadParameterBlock2(int handle, unsigned char* buffer, int size);
 QN_API int QnReadParameterBlock3(int handle, unsigned char* buffer, int size);
@@ -160,20 +178,26 @@ QN_API int QnWriteParameterBlock5(int handle, const unsigned char* data, int len
 QN_API int QnWriteParameterBlock6(int handle, const unsigned char* data, int length);
 
 /* Any command: returns the reply length; the reply is copied when reply is not NULL and
- * replySize is not 0 (QN_ERR_BUFFER when it does not fit). data may be NULL when length is 0. */
+ * replySize is not 0 (QN_ERR_BUFFER when it does not fit). data may be NULL when length is 0.
+ * A command outside 0..255 gives QN_ERR_EMPTY_REQUEST; a negative length or more than 255
+ * data bytes (one LEN byte cannot count them) QN_ERR_LENGTH, and nothing is sent. */
 QN_API int QnTransact(int handle, int command, const unsigned char* data, int length,
                       unsigned char* reply, int replySize);
-/* Sends bytes unframed on the link. 0 / -1. */
+/* Sends bytes unframed on the link. 0 / -1: QN_ERR_BUFFER when the link's write buffer
+ * (512 bytes on serial ports) cannot take them beside what is still pending. */
 QN_API int QnWriteRaw(int handle, const unsigned char* data, int length);
-/* Moves up to size received bytes out of the connection's queue; returns the count. */
+/* Moves up to size received bytes out of the connection's queue; returns the count (0 when
+ * there are none or size < 1). */
 QN_API int QnReadReceived(int handle, unsigned char* buffer, int size);
 
-/* ---- HID control channel -------------------------------------------------------------------- */
+/* ---- HID control channel --------------------------------------------------------------------
+ * -1 on connections without one (last error unchanged); QN_ERR_LENGTH for a negative length. */
 QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                         int replySize);
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
 
-/* ---- Ethernet readers ----------------------------------------------------------------------- */
+/* ---- Ethernet readers -----------------------------------------------------------------------
+ * Until the TCP link is built in: the searches list nothing (1), ping gives 0, the rest -1. */
 QN_API int QnSearchLanReaders(char* buffer, int size);
 QN_API int QnSearchLanDevices(char* buffer, int size);
 /* 1 if the device answers an ICMP echo, else 0. */
