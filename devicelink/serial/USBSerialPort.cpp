@@ -102,6 +102,17 @@ std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const std::string& displayN
     const int lines = TIOCM_DTR | TIOCM_RTS;
     (void)ioctl(fd, TIOCMBIS, &lines);
     tcflush(fd, TCIOFLUSH);
+    // The modem lines as they are now. A pseudo-terminal has none (ENOTTY or EINVAL); any
+    // other failure means the device is no longer there.
+    int modemLines = 0;
+    if (ioctl(fd, TIOCMGET, &modemLines) != 0) {
+        if (errno != ENOTTY && errno != EINVAL) {
+            ioctl(fd, TIOCNXCL);
+            ::close(fd);
+            return nullptr;
+        }
+        modemLines = -1;
+    }
 
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
@@ -110,6 +121,7 @@ std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const std::string& displayN
         return nullptr;
     }
     std::unique_ptr<CUSBSerialPort> port(new CUSBSerialPort(displayName, fd, wakeFd, sink));
+    port->modemLines_ = modemLines;
     port->running_ = true;
     port->thread_ = std::thread([p = port.get()] { p->run(); });
     return port;

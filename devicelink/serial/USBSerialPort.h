@@ -39,6 +39,8 @@ public:
 
     // False once the port thread has ended because the device went away.
     bool threadRunning() const { return running_.load(); }
+    // TIOCM_* bits (CTS, DSR, CD, RI) seen at open; -1 for a port without modem lines.
+    int modemLinesAtOpen() const { return modemLines_; }
 
 private:
     CUSBSerialPort(std::string displayName, int fd, int wakeFd, ReceiveQueue& sink);
@@ -54,6 +56,7 @@ private:
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> shutdown_{false};
+    int modemLines_ = -1;
 
     std::mutex portMutex_; // guards the write buffer
     std::array<std::uint8_t, kWriteBufferSize> writeBuffer_{};
