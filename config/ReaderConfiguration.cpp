@@ -156,6 +156,42 @@ bool decodeParameterBlock(std::span<const std::uint8_t> bytes, ReaderParameters&
     return true;
 }
 
+Bytes applyAlignment(std::span<const std::uint8_t> bytes, std::uint8_t alignment) {
+    Bytes out(bytes.begin(), bytes.end());
+    if ((alignment & kReverseByteOrder) != 0) {
+        std::reverse(out.begin(), out.end());
+    }
+    for (std::uint8_t& b : out) {
+        if ((alignment & kReverseNibbleBits) != 0) {
+            auto reverse4 = [](unsigned n) {
+                return ((n & 1u) << 3) | ((n & 2u) << 1) | ((n & 4u) >> 1) | ((n & 8u) >> 3);
+            };
+            b = static_cast<std::uint8_t>((reverse4(b >> 4) << 4) | reverse4(b & 0x0Fu));
+        }
+        if ((alignment & kSwapNibbles) != 0) {
+            b = static_cast<std::uint8_t>((b << 4) | (b >> 4));
+        }
+    }
+    return out;
+}
+
+std::string alignmentIllustration(std::uint8_t alignment) {
+    const std::uint8_t example[] = {0x12, 0x37};
+    std::string out;
+    for (std::uint8_t b : applyAlignment(example, alignment)) {
+        if (!out.empty()) {
+            out += "  ";
+        }
+        for (int bit = 7; bit >= 0; --bit) {
+            out += ((b >> bit) & 1) != 0 ? '1' : '0';
+            if (bit == 4) {
+                out += ' ';
+            }
+        }
+    }
+    return out;
+}
+
 EncodedPassword encodePassword(std::string_view text) {
     EncodedPassword out;
     if (text.size() != 8) {

@@ -126,6 +126,15 @@ Bytes encodeParameterBlock(const ReaderParameters& parameters);
 // parameters unchanged and return false.
 bool decodeParameterBlock(std::span<const std::uint8_t> bytes, ReaderParameters& parameters);
 
+// --- Byte arrangement ("Ausrichtung") -----------------------------------------------------
+
+// The data bytes as the reader arranges them: byte order reversed (bit 0), the bits inside each
+// nibble reversed (bit 1), the two nibbles of each byte swapped (bit 2).
+Bytes applyAlignment(std::span<const std::uint8_t> bytes, std::uint8_t alignment);
+
+// The example the data page shows: 0x12 0x37 after the arrangement, as "0001 0010  0011 0111".
+std::string alignmentIllustration(std::uint8_t alignment);
+
 // --- Passwords ----------------------------------------------------------------------------
 
 enum class PasswordResult { Valid = 0, Invalid = 1, None = 2 };

@@ -163,13 +163,15 @@ bool CIniEx::open(const std::string& path, bool writeOnClose, bool createIfMissi
     writeFailed_ = false;
     errorText_.clear();
 
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so a named pipe put in place of a file cannot hang the program; only
+    // regular files are read.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0 && errno == ENOENT && createIfMissing) {
         // Created, never truncated: O_EXCL loses against a file that appeared meanwhile, which
         // is then simply read.
         fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.get() < 0 && errno == EEXIST) {
-            fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+            fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         }
     }
     if (fd.get() < 0) {
@@ -185,8 +187,8 @@ bool CIniEx::open(const std::string& path, bool writeOnClose, bool createIfMissi
         setError(systemError(path, errno));
         return false;
     }
-    if (S_ISDIR(st.st_mode)) {
-        setError(systemError(path, EISDIR));
+    if (!S_ISREG(st.st_mode)) {
+        setError(systemError(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
         return false;
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
@@ -469,7 +471,7 @@ bool CIniEx::writeFile() {
 
     // Hold the original locked while it is replaced, so a reader in another process sees the
     // old or the new file whole.
-    FileDescriptor original(::open(targetName.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor original(::open(targetName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     mode_t mode = 0;
     if (original.get() >= 0) {

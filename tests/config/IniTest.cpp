@@ -349,11 +349,16 @@ TEST(IniFile, FileHeldByAnotherProcessFailsAfterBoundedWait) {
     ::close(holder);
 }
 
-TEST(IniFile, DirectoryIsNotAFile) {
+TEST(IniFile, OnlyRegularFilesAreRead) {
     TempDir dir;
-    CIniEx ini;
-    EXPECT_FALSE(ini.open(dir.path().string(), false, false));
-    EXPECT_FALSE(ini.errorText().empty());
+    const fs::path fifo = dir / "pipe.mkr";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& p : {dir.path(), fifo}) {
+        SCOPED_TRACE(p.string());
+        CIniEx ini;
+        EXPECT_FALSE(ini.open(p.string(), false, false)) << "must fail, not block";
+        EXPECT_FALSE(ini.errorText().empty());
+    }
 }
 
 } // namespace

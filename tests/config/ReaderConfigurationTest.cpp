@@ -165,6 +165,20 @@ TEST(ParameterBlock, RoundTripAndBounds) {
     EXPECT_EQ(clamped[3], 0);
 }
 
+TEST(Alignment, ExampleBytes) {
+    const char* expected[8] = {
+        "0001 0010  0011 0111", "0011 0111  0001 0010", "1000 0100  1100 1110",
+        "1100 1110  1000 0100", "0010 0001  0111 0011", "0111 0011  0010 0001",
+        "0100 1000  1110 1100", "1110 1100  0100 1000",
+    };
+    for (std::uint8_t a = 0; a < 8; ++a) {
+        EXPECT_EQ(alignmentIllustration(a), expected[a]) << int(a);
+    }
+    // "Ausrichtung" 5: byte order reversed and nibbles swapped, bits inside nibbles untouched.
+    EXPECT_EQ(applyAlignment(Bytes{0x12, 0x37, 0xA0}, 5), (Bytes{0x0A, 0x73, 0x21}));
+    EXPECT_TRUE(applyAlignment(Bytes{}, 7).empty());
+}
+
 TEST(Password, Encoding) {
     struct Case {
         const char* text;
