@@ -5,5 +5,6 @@ if(TARGET qnlink)
                      SOURCES ${CMAKE_CURRENT_LIST_DIR}/FeaturesTest.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/ConnectorTest.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/WorkflowTest.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/WorkflowSimTest.cpp
                      LIBS veltra_config_workflow)
 endif()
