@@ -169,8 +169,9 @@ bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
         }
         std::memcpy(writeBuffer_.data() + pending_, data, size);
         pending_ += size;
+        // Under the lock, so that close() cannot release the descriptor in between.
+        wake();
     }
-    wake();
     return true;
 }
 
@@ -256,6 +257,7 @@ void CUSBSerialPort::run() {
 }
 
 bool CUSBSerialPort::setLineFormat(int baudRate, int lineFormat) {
+    std::lock_guard lock(portMutex_);
     return fd_ >= 0 && configureTerminal(fd_, baudRate, lineFormat);
 }
 
@@ -265,7 +267,9 @@ void CUSBSerialPort::close() {
         wake();
         thread_.join();
     }
+    std::lock_guard lock(portMutex_);
     running_ = false;
+    pending_ = 0;
     if (fd_ >= 0) {
         // The exclusive flag belongs to the terminal, not to this descriptor: clear it so the
         // port can be opened again while the device stays present.
