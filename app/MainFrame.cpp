@@ -49,6 +49,19 @@ QString firmwareVersionText(unsigned char c) {
 
 } // namespace
 
+bool commandEnabled(int commandId, std::uint32_t features) {
+    switch (commandId) {
+    case command::Filter:
+        return (features & feature::NoFilter) == 0;
+    case command::IpAddress:
+        return (features & feature::LanConnection) != 0;
+    case command::StartMode:
+        return (features & feature::PowerOnMode) != 0;
+    default:
+        return true;
+    }
+}
+
 CMainFrame::CMainFrame(AppSettings& settings, PortEnumerator& ports, const Options& options,
                        QWidget* parent)
     : QMainWindow(parent), settings_(settings), ports_(ports), options_(options) {
@@ -66,6 +79,7 @@ CMainFrame::CMainFrame(AppSettings& settings, PortEnumerator& ports, const Optio
     statusBar()->addWidget(messagePane_, 1);
     locks_ = new KeyLockIndicators(this);
     statusBar()->addPermanentWidget(locks_);
+    statusBar()->setSizeGripEnabled(false);
     // No sizing frame: the window is exactly as large as its bars and the view need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -231,9 +245,9 @@ void CMainFrame::retranslate() {
 }
 
 void CMainFrame::updateCommandStates() {
-    action(command::Filter)->setEnabled((features_ & feature::NoFilter) == 0);
-    action(command::IpAddress)->setEnabled((features_ & feature::LanConnection) != 0);
-    action(command::StartMode)->setEnabled((features_ & feature::PowerOnMode) != 0);
+    for (int id : {command::Filter, command::IpAddress, command::StartMode}) {
+        action(id)->setEnabled(commandEnabled(id, features_));
+    }
     action(command::German)->setChecked(language_ == 0);
     action(command::English)->setChecked(language_ == 1);
 }
@@ -331,7 +345,7 @@ void CMainFrame::onInterface() {
 }
 
 void CMainFrame::onFilter() {
-    if ((features_ & feature::NoFilter) != 0) {
+    if (!commandEnabled(command::Filter, features_)) {
         return;
     }
     if (dialogs::openFilterDialog(this) == dialogs::Outcome::Unavailable) {
@@ -340,7 +354,7 @@ void CMainFrame::onFilter() {
 }
 
 void CMainFrame::onIpAddress() {
-    if ((features_ & feature::LanConnection) == 0) {
+    if (!commandEnabled(command::IpAddress, features_)) {
         return;
     }
     QString connection;
@@ -361,7 +375,7 @@ void CMainFrame::onIpAddress() {
 }
 
 void CMainFrame::onStartMode() {
-    if ((features_ & feature::PowerOnMode) == 0) {
+    if (!commandEnabled(command::StartMode, features_)) {
         return;
     }
     // This command works on its own copy of the flags; the title still follows the reader.

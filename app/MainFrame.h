@@ -47,6 +47,11 @@ inline constexpr int Exit = 57665;
 inline constexpr int Help = 57670;
 } // namespace command
 
+// Whether a command that depends on the reader is available for these DeviceFeatures: "Filter"
+// not for readers with a second data page, "IP-Adresse" only over a LAN connection,
+// "Startmodus" only for readers with a power-on mode. Other commands are always available.
+bool commandEnabled(int commandId, std::uint32_t features);
+
 // Name of the English translation file next to the program.
 inline constexpr const char* kEnglishTranslationFile = "Quarnel-VeltraEng.qm";
 

@@ -5,9 +5,19 @@
 
 #include <cmath>
 
+// The artwork lives in a static library; its resources have to be registered by hand.
+static void registerArtwork() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(images);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace veltra {
 
 QImage loadBackgroundPicture() {
+    registerArtwork();
     return QImage(QStringLiteral(":/images/background.png"));
 }
 

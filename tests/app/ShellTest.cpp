@@ -1,0 +1,606 @@
+// The program's windows against real settings, the real device link and the reader simulator:
+// the interface dialog, the connection procedure, the power-on mode dialog and the main window's
+// start, language and close rules.
+#include "AppTestSupport.h"
+
+#include "DeviceFeatures.h"
+#include "DeviceMonitor.h"
+#include "MainFrame.h"
+#include "PortSelectDlg.h"
+#include "ReaderConfigDlg.h"
+#include "ReaderConnection.h"
+#include "SimProcess.h"
+#include "StringTable.h"
+#include "qnlink.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+
+namespace veltra::test {
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Folder holding the program's translation file (tests land next to the program).
+QString programDir() {
+    return QCoreApplication::applicationDirPath();
+}
+
+class PortDialogTest : public AppTest {};
+
+TEST_F(PortDialogTest, LineFormatCombosFollowTheStoredCode) {
+    struct Case {
+        int code;
+        const char* baud; // nullptr: no rate selected
+        const char* parity;
+        const char* stopBits;
+    };
+    const Case cases[] = {
+        {9602, "9600", "ungerade", "1"}, {19203, "19200", "keine", "2"},
+        {9601, "9600", "gerade", "1"},   {230400, "230400", "keine", "1"},
+        {12345, nullptr, "keine", "1"},
+    };
+    for (const Case& c : cases) {
+        store(QStringLiteral("Port/Baudrate"), c.code);
+        AppSettings settings;
+        FixedPorts ports;
+        CPortSelectDlg dialog(settings, ports);
+        if (c.baud == nullptr) {
+            EXPECT_EQ(dialog.baudCombo()->currentIndex(), -1) << c.code;
+        } else {
+            EXPECT_EQ(dialog.baudCombo()->currentText(), QString::fromLatin1(c.baud)) << c.code;
+        }
+        EXPECT_EQ(dialog.parityCombo()->currentText(), QString::fromUtf8(c.parity)) << c.code;
+        EXPECT_EQ(dialog.stopBitsCombo()->currentText(), QString::fromLatin1(c.stopBits)) << c.code;
+    }
+}
+
+TEST_F(PortDialogTest, OkStoresTheChosenLineFormat) {
+    struct Case {
+        int baudIndex; // -1: no rate chosen
+        int parity;
+        int stopBits;
+        int stored;
+    };
+    const Case cases[] = {
+        {3, 1, 1, 19201}, // "gerade" with stop bits "2": only the parity is kept
+        {3, 0, 1, 19203}, {2, 2, 0, 9602},
+        {4, 0, 0, 38400}, {-1, 1, 0, 4800}, // no rate chosen: the stored code stays
+    };
+    for (const Case& c : cases) {
+        store(QStringLiteral("Port/Baudrate"), 4800);
+        AppSettings settings;
+        FixedPorts ports;
+        CPortSelectDlg dialog(settings, ports);
+        dialog.baudCombo()->setCurrentIndex(c.baudIndex);
+        dialog.parityCombo()->setCurrentIndex(c.parity);
+        dialog.stopBitsCombo()->setCurrentIndex(c.stopBits);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(stored(QStringLiteral("Port/Baudrate")).toInt(), c.stored) << c.stored;
+    }
+}
+
+TEST_F(PortDialogTest, SingleInterfaceIsPreselectedAndStored) {
+    store(QStringLiteral("Port/Name"), QStringLiteral("COM9"));
+    AppSettings settings;
+    FixedPorts ports;
+    ports.set(PortKind::Serial, {QStringLiteral("/dev/ttyUSB7")});
+    CPortSelectDlg dialog(settings, ports);
+    ASSERT_EQ(dialog.portList()->count(), 1);
+    ASSERT_EQ(dialog.portList()->selectedItems().size(), 1);
+    EXPECT_EQ(dialog.selection().currentName(), QStringLiteral("/dev/ttyUSB7"));
+    dialog.accept();
+    EXPECT_EQ(stored(QStringLiteral("Port/Name")).toString(), QStringLiteral("/dev/ttyUSB7"));
+}
+
+TEST_F(PortDialogTest, UnlistedNameWithSeveralInterfacesSelectsNothing) {
+    store(QStringLiteral("Port/Name"), QStringLiteral("COM9"));
+    AppSettings settings;
+    FixedPorts ports;
+    ports.set(PortKind::Serial, {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB7")});
+    CPortSelectDlg dialog(settings, ports);
+    EXPECT_TRUE(dialog.portList()->selectedItems().isEmpty());
+    EXPECT_TRUE(dialog.selection().currentName().isEmpty());
+    dialog.accept();
+    // Without a selection the stored name stays as it was.
+    EXPECT_EQ(stored(QStringLiteral("Port/Name")).toString(), QStringLiteral("COM9"));
+}
+
+TEST_F(PortDialogTest, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen) {
+    struct Case {
+        const char* timeout;
+        const char* address;
+        int low;
+        int high;
+    };
+    const Case cases[] = {
+        {"9", "1", 10, 300000}, {"300001", "1", 10, 300000}, {"abc", "1", 10, 300000},
+        {"300", "0", 1, 255},   {"300", "256", 1, 255},      {"300", "", 1, 255},
+    };
+    for (const Case& c : cases) {
+        box.shown.clear();
+        store(QStringLiteral("Port/Timeout"), 300);
+        store(QStringLiteral("Port/Adresse"), 1);
+        AppSettings settings;
+        FixedPorts ports;
+        CPortSelectDlg dialog(settings, ports);
+        dialog.timeoutEdit()->setText(QString::fromLatin1(c.timeout));
+        dialog.addressEdit()->setText(QString::fromLatin1(c.address));
+        dialog.accept();
+        EXPECT_NE(dialog.result(), QDialog::Accepted) << c.timeout << "/" << c.address;
+        ASSERT_EQ(box.shown.size(), 1u) << c.timeout << "/" << c.address;
+        EXPECT_EQ(box.shown[0], strf(70104, c.low, c.high));
+        EXPECT_EQ(stored(QStringLiteral("Port/Timeout")).toInt(), 300);
+        EXPECT_EQ(stored(QStringLiteral("Port/Adresse")).toInt(), 1);
+    }
+    // The limits themselves are accepted.
+    AppSettings settings;
+    FixedPorts ports;
+    CPortSelectDlg dialog(settings, ports);
+    dialog.timeoutEdit()->setText(QStringLiteral("300000"));
+    dialog.addressEdit()->setText(QStringLiteral("255"));
+    dialog.ethernetCheck()->setChecked(true);
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(stored(QStringLiteral("Port/Timeout")).toInt(), 300000);
+    EXPECT_EQ(stored(QStringLiteral("Port/Adresse")).toInt(), 255);
+    EXPECT_EQ(stored(QStringLiteral("Port/EthernetAktiv")).toInt(), 1);
+}
+
+TEST_F(PortDialogTest, EntryKindDecidesLineControlsAndUsbModeButtons) {
+    struct Case {
+        const char* entry;
+        bool lineControls;
+        bool usbButtons;
+        bool hidChecked;
+        bool vcomChecked;
+    };
+    const Case cases[] = {
+        {"/dev/ttyS0", true, false, false, false},
+        {"/dev/ttyACM0 [Zem Virtual COM]", true, true, false, true},
+        {"USB: 1460-0001 HID", false, true, true, false},
+        {"USB: FT12AB", false, false, false, false},
+        {"LAN: 10.0.0.9", false, false, false, false},
+    };
+    store(QStringLiteral("Port/EthernetAktiv"), 1);
+    AppSettings settings;
+    FixedPorts ports;
+    ports.set(PortKind::Serial,
+              {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyACM0 [Zem Virtual COM]")});
+    ports.set(PortKind::Usb, {QStringLiteral("1460-0001 HID"), QStringLiteral("FT12AB")});
+    ports.set(PortKind::Lan, {QStringLiteral("10.0.0.9")});
+    CPortSelectDlg dialog(settings, ports);
+    ASSERT_EQ(dialog.portList()->count(), 5);
+    for (const Case& c : cases) {
+        const auto found =
+            dialog.portList()->findItems(QString::fromUtf8(c.entry), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << c.entry;
+        dialog.portList()->setCurrentItem(found.first());
+        EXPECT_EQ(dialog.baudCombo()->isEnabled(), c.lineControls) << c.entry;
+        EXPECT_EQ(dialog.parityCombo()->isEnabled(), c.lineControls) << c.entry;
+        EXPECT_EQ(dialog.stopBitsCombo()->isEnabled(), c.lineControls) << c.entry;
+        EXPECT_EQ(dialog.hidModeButton()->isEnabled(), c.usbButtons) << c.entry;
+        EXPECT_EQ(dialog.virtualComButton()->isEnabled(), c.usbButtons) << c.entry;
+        EXPECT_EQ(dialog.hidModeButton()->isChecked(), c.hidChecked) << c.entry;
+        EXPECT_EQ(dialog.virtualComButton()->isChecked(), c.vcomChecked) << c.entry;
+    }
+}
+
+TEST_F(PortDialogTest, PluggedInReaderAppearsWithoutUserAction) {
+    AppSettings settings;
+    FixedPorts ports;
+    ports.set(PortKind::Serial, {QStringLiteral("/dev/ttyS0")});
+    CPortSelectDlg dialog(settings, ports);
+    dialog.show();
+    // The kernel reports the USB device before its serial port exists.
+    dialog.deviceChange(kDeviceArrival);
+    EXPECT_EQ(dialog.refreshCounter(), 1);
+    EXPECT_EQ(dialog.portList()->count(), 1);
+    ports.set(PortKind::Serial,
+              {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyACM0 [Zem Virtual COM]")});
+    QElapsedTimer waited;
+    waited.start();
+    while (dialog.portList()->count() < 2 && waited.elapsed() < 5000) {
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(dialog.portList()->count(), 2);
+    EXPECT_LE(waited.elapsed(), 5000);
+    // The repeats stop after five.
+    QTest::qWait(5500);
+    EXPECT_EQ(dialog.refreshCounter(), 0);
+}
+
+TEST_F(PortDialogTest, MissingDriverIsOfferedOnce) {
+    AppSettings settings;
+    FixedPorts ports;
+    ports.missingDrivers = 3;
+    CPortSelectDlg dialog(settings, ports);
+    dialog.deviceChange(kDeviceArrival);
+    dialog.deviceChange(kRefreshLists);
+    ASSERT_EQ(box.asked.size(), 1u);
+    EXPECT_EQ(box.asked[0], str(10133) + QStringLiteral("\r\n") + str(10134) +
+                                QStringLiteral("\r\n") + str(10135) + QStringLiteral("\r\n"));
+    EXPECT_FALSE(CPortSelectDlg::refreshRunning());
+}
+
+TEST_F(PortDialogTest, VirtualComWithoutDriverAsksForIt) {
+    store(QStringLiteral("Port/Name"), QStringLiteral("USB: 1650-0003 HID"));
+    AppSettings settings;
+    FixedPorts ports;
+    ports.cdc = false;
+    ports.set(PortKind::Usb, {QStringLiteral("1650-0003 HID")});
+    CPortSelectDlg dialog(settings, ports);
+    ASSERT_TRUE(dialog.virtualComButton()->isEnabled());
+    dialog.virtualComButton()->click();
+    ASSERT_EQ(box.asked.size(), 1u);
+    EXPECT_EQ(box.asked[0],
+              str(10134) + QStringLiteral("\r\n") + str(10135) + QStringLiteral("\r\n"));
+    // Still a HID reader: the buttons show its mode again.
+    EXPECT_TRUE(dialog.hidModeButton()->isChecked());
+}
+
+// ---- Connection procedure against the simulator ------------------------------------------------
+
+class ConnectionTest : public AppTest {
+protected:
+    QWidget window;
+    FixedPorts ports;
+};
+
+TEST_F(ConnectionTest, BaudRateSearchFindsTheReaderAndStoresItsRate) {
+    SimProcess sim({"--baud", "4800"});
+    store(QStringLiteral("Port/Name"), q(sim.port()));
+    store(QStringLiteral("Port/Baudrate"), 19200);
+    AppSettings settings;
+    int baud = 19200;
+    std::uint32_t features = 0;
+    int handle = ConnectReader({settings, ports, &window}, baud, features, false);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(baud, 4800);
+    EXPECT_EQ(stored(QStringLiteral("Port/Baudrate")).toInt(), 4800);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0], strf(290, 4800));
+    CloseReader(handle);
+    EXPECT_EQ(handle, 0);
+    sim.waitFor("mode", "2");
+}
+
+TEST_F(ConnectionTest, RefusedReadersNameTheReasonInTitleAndMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        int result;
+        int text;
+        bool titleNamesReader; // refused after identifying itself
+    };
+    const Case cases[] = {
+        {{"--type", "990"}, kOpenUnsupported, 152, false},
+        {{"--ident", "24"}, kOpenNoIdentity, 151, false},
+        {{"--type", "040", "--version", "9"}, kOpenNoReaderMode, 205, true},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim(c.args);
+        store(QStringLiteral("Port/Name"), q(sim.port()));
+        AppSettings settings;
+        std::uint32_t features = 0x1234;
+        EXPECT_EQ(OpenConfiguredReader({settings, ports, &window}, features), c.result);
+        if (c.titleNamesReader) {
+            EXPECT_TRUE(
+                window.windowTitle().endsWith(q(sim.port()) + QStringLiteral(":1  FW V1.09>")))
+                << window.windowTitle().toStdString();
+        } else {
+            EXPECT_EQ(window.windowTitle(), str(57344) + QLatin1Char(' ') + str(c.text));
+        }
+        EXPECT_EQ(features, 0x1234u);
+        EXPECT_TRUE(box.shown.empty());
+
+        int baud = 0;
+        EXPECT_EQ(ConnectReader({settings, ports, &window}, baud, features, true), 0);
+        ASSERT_EQ(box.shown.size(), 1u);
+        EXPECT_EQ(box.shown[0], str(c.text));
+        box.shown.clear();
+        // The refused reader is not left in programming mode.
+        sim.waitFor("mode", "2");
+    }
+}
+
+TEST_F(ConnectionTest, TitleAndFeaturesOfAnAcceptedReader) {
+    struct Case {
+        const char* type;
+        const char* version;
+        const char* firmware;
+        std::uint32_t mustHave;
+        std::uint32_t mustLack;
+    };
+    const Case cases[] = {
+        {"244", "7", "FW V1.07", feature::PowerOnMode | feature::NoFilter | feature::HdxFormats,
+         feature::NibbleSwap | feature::LanConnection | feature::HidReader},
+        // A version character outside 0-9, A-Z, a-z counts as 255 and passes every threshold.
+        {"044", "#", "FW V1.255", feature::PowerOnMode | feature::DecimalByteRange, 0},
+        {"044", "4", "FW V1.04", 0, feature::PowerOnMode | feature::DecimalByteRange},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim({"--type", c.type, "--version", c.version});
+        store(QStringLiteral("Port/Name"), q(sim.port()));
+        AppSettings settings;
+        std::uint32_t features = 0;
+        int handle = OpenConfiguredReader({settings, ports, &window}, features);
+        ASSERT_GT(handle, 0) << c.type;
+        EXPECT_EQ(features & c.mustHave, c.mustHave) << c.type << c.version;
+        EXPECT_EQ(features & c.mustLack, 0u) << c.type << c.version;
+        EXPECT_EQ(features & feature::SerialInterface, feature::SerialInterface);
+        const QString title = window.windowTitle();
+        EXPECT_TRUE(title.startsWith(QStringLiteral("Quarnel Veltra V") + productVersion() +
+                                     QStringLiteral(" <")))
+            << title.toStdString();
+        EXPECT_TRUE(title.endsWith(QLatin1Char(' ') + q(sim.port()) + QStringLiteral(":1  ") +
+                                   QString::fromLatin1(c.firmware) + QLatin1Char('>')))
+            << title.toStdString();
+        sim.waitFor("mode", "0");
+        CloseReader(handle);
+    }
+}
+
+TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {
+    SimProcess sim;
+    const int handle = QnOpenPort(sim.port().c_str(), 19200, 0, 500);
+    ASSERT_GT(handle, 0);
+    struct Step {
+        bool allowSilent;
+        int shownSelection; // what the dialog reads from the reader
+        int choose;
+        const char* stored; // stored_mode afterwards
+    };
+    const Step steps[] = {
+        {true, 1, 0, "0"},  // the simulator starts with reader mode stored
+        {true, 0, 2, "3"},  // reader mode without output is mode 3
+        {false, 2, 1, "1"}, // read back as the third button even where it cannot be chosen
+    };
+    for (const Step& s : steps) {
+        CReaderConfig dialog(handle, s.allowSilent);
+        EXPECT_EQ(dialog.findChildren<QRadioButton*>().at(2)->isEnabled(), s.allowSilent);
+        dialog.readMode();
+        EXPECT_EQ(dialog.selection(), s.shownSelection);
+        dialog.select(s.choose);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>(s.stored));
+    }
+    EXPECT_TRUE(box.shown.empty());
+    QnClosePort(handle);
+}
+
+TEST_F(ConnectionTest, PowerOnModeDialogReportsReaderErrors) {
+    // The first two mode requests fail: reading the mode, then the first attempt to store one.
+    SimProcess sim({"--status", "05", "--fault-command", "F4", "--fault-count", "2"});
+    const int handle = QnOpenPort(sim.port().c_str(), 19200, 0, 500);
+    ASSERT_GT(handle, 0);
+    CReaderConfig dialog(handle, true);
+    dialog.readMode();
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0], str(519));
+    EXPECT_EQ(dialog.selection(), -1);
+
+    dialog.select(0);
+    dialog.accept();
+    ASSERT_EQ(box.shown.size(), 2u);
+    EXPECT_EQ(box.shown[1], str(139));
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("1"));
+
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("0"));
+    QnClosePort(handle);
+}
+
+// ---- Main window
+// ---------------------------------------------------------------------------------
+
+class MainWindowTest : public AppTest {
+protected:
+    CMainFrame::Options quiet() const {
+        CMainFrame::Options o;
+        o.programDir = programDir();
+        o.connectOnFirstShow = false;
+        return o;
+    }
+    FixedPorts ports;
+};
+
+TEST_F(MainWindowTest, FirstStartWithEmptySettings) {
+    AppSettings settings;
+    // No reader answers at the default port: the interface dialog comes up and is cancelled.
+    bool dialogShown = false;
+    onNextModal([&](QWidget* modal) {
+        dialogShown = qobject_cast<CPortSelectDlg*>(modal) != nullptr;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    CMainFrame::Options options = quiet();
+    options.connectOnFirstShow = true;
+    CMainFrame frame(settings, ports, options);
+    frame.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!dialogShown && waited.elapsed() < 20000) {
+        QTest::qWait(20);
+    }
+    EXPECT_TRUE(dialogShown);
+    EXPECT_EQ(frame.pos(), QPoint(0, 0));
+    EXPECT_EQ(frame.language(), 0);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Quarnel Veltra"));
+    EXPECT_EQ(frame.action(command::Configure)->text(), QStringLiteral("&Konfigurieren"));
+    EXPECT_EQ(stored(QStringLiteral("Port/Name")).toString(), QStringLiteral("COM1"));
+    EXPECT_TRUE(settings.automaticUpdateCheck());
+    frame.close();
+    EXPECT_EQ(stored(QStringLiteral("Settings/Sprache")).toInt(), 0);
+    EXPECT_EQ(stored(QStringLiteral("Window/left")).toInt(), 0);
+    EXPECT_EQ(stored(QStringLiteral("Window/top")).toInt(), 0);
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(MainWindowTest, PositionIsStoredUnlessMinimised) {
+    struct Case {
+        bool minimise;
+        QPoint stored;
+    };
+    const Case cases[] = {{true, QPoint(120, 80)}, {false, QPoint(200, 150)}};
+    for (const Case& c : cases) {
+        store(QStringLiteral("Window/left"), 120);
+        store(QStringLiteral("Window/top"), 80);
+        AppSettings settings;
+        CMainFrame frame(settings, ports, quiet());
+        EXPECT_EQ(frame.pos(), QPoint(120, 80));
+        frame.show();
+        frame.move(200, 150);
+        if (c.minimise) {
+            frame.showMinimized();
+        }
+        frame.close();
+        EXPECT_EQ(QPoint(stored(QStringLiteral("Window/left")).toInt(),
+                         stored(QStringLiteral("Window/top")).toInt()),
+                  c.stored)
+            << c.minimise;
+    }
+}
+
+TEST_F(MainWindowTest, EnglishIsStoredAndComesBackWithoutAMessage) {
+    {
+        AppSettings settings;
+        CMainFrame frame(settings, ports, quiet());
+        frame.action(command::English)->trigger();
+        EXPECT_EQ(frame.language(), 1);
+        EXPECT_EQ(frame.action(command::Configure)->text(), QStringLiteral("&Configure"));
+        EXPECT_TRUE(frame.action(command::English)->isChecked());
+        EXPECT_FALSE(frame.action(command::German)->isChecked());
+        // A dialog opened now comes up in English.
+        CPortSelectDlg dialog(settings, ports, &frame);
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Interface"));
+        frame.close();
+    }
+    EXPECT_EQ(stored(QStringLiteral("Settings/Sprache")).toInt(), 1);
+    // Closing switched back to German.
+    EXPECT_EQ(str(70001), QStringLiteral("&Konfigurieren"));
+
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    EXPECT_EQ(frame.language(), 1);
+    EXPECT_EQ(frame.action(command::Configure)->text(), QStringLiteral("&Configure"));
+    frame.action(command::German)->trigger();
+    EXPECT_EQ(frame.action(command::Configure)->text(), QStringLiteral("&Konfigurieren"));
+    EXPECT_TRUE(box.shown.empty());
+    frame.close();
+    EXPECT_EQ(stored(QStringLiteral("Settings/Sprache")).toInt(), 0);
+}
+
+TEST_F(MainWindowTest, MissingEnglishFileAtStartUpKeepsGermanUntilClosed) {
+    store(QStringLiteral("Settings/Sprache"), 1);
+    AppSettings settings;
+    CMainFrame::Options options = quiet();
+    options.programDir = tempPath(); // no translation file here
+    CMainFrame frame(settings, ports, options);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0], str(201));
+    EXPECT_EQ(frame.language(), 0);
+    EXPECT_EQ(frame.action(command::Configure)->text(), QStringLiteral("&Konfigurieren"));
+    EXPECT_EQ(stored(QStringLiteral("Settings/Sprache")).toInt(), 1);
+    // The menu command reports the same and stays German.
+    frame.action(command::English)->trigger();
+    EXPECT_EQ(box.shown.size(), 2u);
+    EXPECT_FALSE(frame.action(command::English)->isChecked());
+    EXPECT_TRUE(frame.action(command::German)->isChecked());
+    frame.close();
+    EXPECT_EQ(stored(QStringLiteral("Settings/Sprache")).toInt(), 0);
+}
+
+TEST_F(MainWindowTest, ToolbarOrderAndButtonSize) {
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    const std::vector<int> expected = {command::Configure,
+                                       command::ReadConfiguration,
+                                       0,
+                                       command::Interface,
+                                       0,
+                                       command::About,
+                                       command::Help,
+                                       0,
+                                       command::Exit};
+    std::vector<int> seen;
+    for (QAction* act : frame.commandBar()->actions()) {
+        if (act->isSeparator()) {
+            seen.push_back(0);
+            continue;
+        }
+        int id = -1;
+        for (int candidate : {command::Configure, command::ReadConfiguration, command::Interface,
+                              command::About, command::Help, command::Exit}) {
+            if (frame.action(candidate) == act) {
+                id = candidate;
+            }
+        }
+        seen.push_back(id);
+        EXPECT_EQ(frame.commandBar()->widgetForAction(act)->size(), QSize(50, 50));
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(MainWindowTest, StartUpConnectionRecordsTheReaderAndEnablesItsCommands) {
+    struct Case {
+        const char* type;
+        const char* version;
+        const char* firmware;
+        bool filter;
+        bool startMode;
+    };
+    const Case cases[] = {
+        {"244", "K", "1.20", false, true},
+        {"044", "4", "1.04", true, false},
+        {"046", "6", "1.06", true, true},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim({"--type", c.type, "--version", c.version});
+        store(QStringLiteral("Port/Name"), q(sim.port()));
+        AppSettings settings;
+        CMainFrame::Options options = quiet();
+        options.connectOnFirstShow = true;
+        CMainFrame frame(settings, ports, options);
+        QSignalSpy recorded(&frame, &CMainFrame::deviceIdentityRecorded);
+        QSignalSpy check(&frame, &CMainFrame::firmwareCheckRequested);
+        frame.show();
+        ASSERT_TRUE(recorded.wait(10000)) << c.type;
+        const DeviceIdentityRecord& id = frame.lastDeviceIdentity();
+        EXPECT_EQ(id.connectionKind, QStringLiteral("COM"));
+        EXPECT_EQ(id.typeCode, QString::fromLatin1(c.type));
+        EXPECT_EQ(id.firmware, QString::fromLatin1(c.firmware));
+        EXPECT_TRUE(check.wait(2000));
+        // The reader is back in its operating mode, not left in programming mode.
+        EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
+
+        for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
+            emit menu->aboutToShow();
+        }
+        EXPECT_EQ(frame.action(command::Filter)->isEnabled(), c.filter) << c.type;
+        EXPECT_EQ(frame.action(command::StartMode)->isEnabled(), c.startMode) << c.type;
+        EXPECT_FALSE(frame.action(command::IpAddress)->isEnabled()) << c.type;
+        EXPECT_TRUE(frame.windowTitle().contains(q(sim.port()))) << c.type;
+        frame.close();
+    }
+    EXPECT_TRUE(box.shown.empty());
+}
+
+} // namespace
+} // namespace veltra::test
