@@ -78,7 +78,7 @@ int openRaw(const std::string& path) {
 }
 
 void RoundTrip(benchmark::State& state) {
-    constexpr int kSamples = 400;
+    constexpr int kSamples = 1000;
     std::vector<double> library, bare;
     for (auto _ : state) {
         state.PauseTiming();
