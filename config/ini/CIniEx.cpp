@@ -162,7 +162,16 @@ bool CIniEx::open(const std::string& path, bool writeOnClose, bool createIfMissi
     modified_ = false;
     writeFailed_ = false;
     errorText_.clear();
+    if (!readWholeFile(path, createIfMissing)) {
+        // Nothing read means nothing to write back either: a document that could not be read
+        // must never replace the file it failed to read.
+        path_.clear();
+        return false;
+    }
+    return true;
+}
 
+bool CIniEx::readWholeFile(const std::string& path, bool createIfMissing) {
     // Non-blocking, so a named pipe put in place of a file cannot hang the program; only
     // regular files are read.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

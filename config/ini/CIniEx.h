@@ -5,7 +5,8 @@
 // configuration files written on Windows are in the Windows ANSI code page; their keys are plain
 // ASCII). Names compare without regard to case for the ASCII letters A-Z only; other bytes,
 // umlauts included, must match exactly. Lines may end in CR LF or LF; the file is written back
-// with CR LF, as the configuration files always were, so they stay exchangeable.
+// with CR LF, as the configuration files always were, so they stay exchangeable. Section and
+// key names given as string-table numbers are the German texts in Latin-1.
 //
 // Writing back is atomic: the text goes to a temporary file in the same folder, which is flushed
 // to disk and then renamed over the original. On any failure the original stays as it was, the
@@ -37,7 +38,9 @@ public:
     virtual ~CIniEx();
 
     // Binds the object to a file and reads it. A previously bound file is written back first
-    // (when it was opened with writeOnClose). Returns true when the file was read.
+    // (when it was opened with writeOnClose). Returns true when the file was read; otherwise
+    // the object is empty and bound to no file, so it never writes over a file it could not
+    // read. Another process holding a lock on the file is waited for a bounded time.
     bool open(const std::string& path, bool writeOnClose, bool createIfMissing,
               bool ignoreCase = true, bool backupOnWrite = false);
 
@@ -85,6 +88,7 @@ protected:
     void setError(const std::string& text);
 
 private:
+    bool readWholeFile(const std::string& path, bool createIfMissing);
     const CSection* findSection(std::string_view name) const;
     CSection* findSection(std::string_view name);
     static int findKey(const CSection& section, std::string_view key, bool ignoreCase);

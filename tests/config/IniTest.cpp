@@ -349,6 +349,24 @@ TEST(IniFile, FileHeldByAnotherProcessFailsAfterBoundedWait) {
     ::close(holder);
 }
 
+TEST(IniFile, UnreadableFileIsNeverOverwritten) {
+    TempDir dir;
+    const fs::path p = dir / "locked.mkr";
+    writeFile(p, "[S]\nA=1\nB=2\n");
+    const int holder = ::open(p.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    {
+        CPrivateProfile profile(p.string());
+        EXPECT_TRUE(profile.path().empty());
+        profile.writeInt("S", "A", 5);
+        EXPECT_TRUE(profile.write().empty());
+        EXPECT_TRUE(profile.writeFailed());
+    }
+    ::close(holder);
+    EXPECT_EQ(readFile(p), "[S]\nA=1\nB=2\n");
+}
+
 TEST(IniFile, OnlyRegularFilesAreRead) {
     TempDir dir;
     const fs::path fifo = dir / "pipe.mkr";
