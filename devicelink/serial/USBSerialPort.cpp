@@ -76,7 +76,16 @@ bool configureTerminal(int fd, int baudRate, int lineFormat) {
         return false;
     }
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        return false;
+        // A pseudo-terminal has no parity and drops PARENB; the C library reports that as
+        // EINVAL although everything else was applied. Anything else is a real refusal.
+        if (errno != EINVAL) {
+            return false;
+        }
+        termios now{};
+        if (tcgetattr(fd, &now) != 0 || (now.c_cflag & CSIZE) != CS8 ||
+            (standard && cfgetospeed(&now) != speed)) {
+            return false;
+        }
     }
     return standard || setCustomBaudRate(fd, baudRate);
 }

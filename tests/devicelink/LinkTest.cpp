@@ -347,4 +347,58 @@ TEST(LinkTest, ConnectionsWorkFromSeveralThreadsAtOnce) {
     EXPECT_EQ(failures, (std::array<int, kThreads>{}));
 }
 
+TEST(LinkTest, LineFormatComesFromTheLowFlagBits) {
+    struct Case {
+        const char* line;
+        int flags;
+        bool answers;
+    };
+    // A pseudo-terminal keeps no parity-enable bit, so even parity looks like none to the
+    // simulator; odd parity and two stop bits are told apart.
+    const Case cases[] = {
+        {"1", 1, true},  {"2", 2, true}, {"2", 0, false},
+        {"0", 2, false}, {"3", 3, true}, {"3", 0, false},
+        {"0", 3, false}, {"0", 7, true}, {"0", 0x0F | QN_FLAG_STX_ONLY, true},
+    };
+    for (const auto& c : cases) {
+        SimProcess sim({"--line", c.line});
+        const int h = QnOpenPort(sim.port().c_str(), 19200, c.flags, 100);
+        if (c.answers) {
+            EXPECT_GT(h, 0) << c.line << " " << c.flags;
+            QnClosePort(h);
+        } else {
+            EXPECT_EQ(h, QN_OPEN_NO_ANSWER) << c.line << " " << c.flags;
+            if (h > 0) {
+                QnClosePort(h);
+            }
+        }
+    }
+}
+
+TEST(LinkTest, ReaderModeTelegramsArriveInTheReceiveQueue) {
+    SimProcess sim({"--interval", "0", "--telegram", "0415E3A2C7\\r\\n"});
+    Handle h(QnOpenPort(sim.port().c_str(), 19200, 0, 500));
+    ASSERT_GT(h, 0);
+    ASSERT_EQ(QnSetMode(h, 1), 0);
+    std::string received;
+    std::array<unsigned char, 64> buffer{};
+    // The prompt character asks the reader for one telegram.
+    const unsigned char prompt = '?';
+    for (int attempt = 0; attempt < 3 && received.size() < 24; ++attempt) {
+        ASSERT_EQ(QnWriteRaw(h, &prompt, 1), 0);
+        for (int i = 0; i < 100 && received.size() < 12u * static_cast<unsigned>(attempt + 1);
+             ++i) {
+            const int n = QnReadReceived(h, buffer.data(), 64);
+            ASSERT_GE(n, 0);
+            received.append(buffer.begin(), buffer.begin() + n);
+            if (n == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    }
+    EXPECT_EQ(received.substr(0, 24), "0415E3A2C7\r\n0415E3A2C7\r\n");
+    // Framed requests still work in reader mode, and take the queue over.
+    EXPECT_EQ(QnSetMode(h, 0), 0);
+}
+
 } // namespace
