@@ -149,6 +149,15 @@ int loadTimeout(const CIniEx& file) {
 
 // ---- Saving ------------------------------------------------------------------------------
 
+std::optional<int> dataPagesBlockSaving(std::span<const DataPageEntries> pages) {
+    for (const DataPageEntries& page : pages) {
+        if (checkDataPage(page)) {
+            return kStrDataPageInvalidOnSave;
+        }
+    }
+    return std::nullopt;
+}
+
 void saveDataRecord(CIniEx& file, int n, const DataFormatRecord& r) {
     const std::string section = dataSection(n);
     file.writeInt(section, "TransponderTyp", r.transponderType);

@@ -4,6 +4,7 @@
 // versions read) and, for keyboard readers, "HID_KEYS".
 #pragma once
 
+#include "ConfigChecks.h"
 #include "ReaderConfiguration.h"
 #include "keys/KeyLayout.h"
 #include "keys/KeySequence.h"
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,11 @@ struct MkrSaveResult {
 // parameter page its own message, and nothing is saved in either case.
 MkrSaveResult saveConfigurationFile(const std::string& path, const MkrContent& content,
                                     std::uint32_t features);
+
+// Taking the data pages over before saving: the message that stops the save when any page
+// fails its checks (the character-count message, whatever the page's own complaint was), or
+// nullopt when all pass.
+std::optional<int> dataPagesBlockSaving(std::span<const DataPageEntries> pages);
 
 // The individual sections, for callers that hold a document of their own.
 void saveDataRecord(CIniEx& file, int sectionNumber, const DataFormatRecord& record);

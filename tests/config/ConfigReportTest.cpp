@@ -172,5 +172,28 @@ TEST(ReportText, PromptCharacter) {
     EXPECT_EQ(readErrorText(0x0B), u("Lesefehler : 0BHex"));
 }
 
+TEST(ReportText, AnyBlockLengthIsSafe) {
+    // Blocks of every length up to beyond two records, filled with changing bytes: the text is
+    // built from what is there and never reads past the end.
+    std::uint32_t seed = 12345;
+    for (std::size_t n = 0; n <= 64; ++n) {
+        for (int round = 0; round < 8; ++round) {
+            Bytes data(n);
+            for (std::uint8_t& b : data) {
+                seed = seed * 1103515245u + 12345u;
+                b = static_cast<std::uint8_t>(seed >> 16);
+            }
+            const Bytes params(data.begin(), data.begin() + std::min<std::size_t>(n, 4));
+            const QString text = configurationText(data, params);
+            EXPECT_EQ(n < 11, text == u("Parameter länge nicht korrekt\r\n")) << n;
+            ReportBlocks blocks;
+            blocks.prefix = data;
+            blocks.data = data;
+            blocks.parameters = params;
+            EXPECT_FALSE(reportLines(blocks).isEmpty());
+        }
+    }
+}
+
 } // namespace
 } // namespace veltra

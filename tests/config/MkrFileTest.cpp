@@ -1,6 +1,8 @@
 #include "config/MkrFile.h"
 #include "config/ini/CIniEx.h"
 
+#include "StringTable.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -379,6 +381,24 @@ TEST_F(MkrFileTest, ControlCharacterPromptIsNotWrittenRaw) {
     MkrContent loaded;
     ASSERT_EQ(loadConfigurationFile(path(), loaded, 0, {}).status, MkrLoadStatus::Loaded);
     EXPECT_EQ(loaded.config.parameters.prompt, '?');
+}
+
+TEST(MkrHelpers, InvalidDataPageStopsSavingWithOneMessage) {
+    DataPageEntries good;
+    DataPageEntries badBlock;
+    badBlock.selection = DataSelection::SingleBlocks;
+    badBlock.chip = chip::Hitag1;
+    badBlock.blocks[0] = "5";
+    DataPageEntries badCount;
+    badCount.characterCount = 40;
+    const std::vector<DataPageEntries> ok{good, good};
+    EXPECT_EQ(dataPagesBlockSaving(ok), std::nullopt);
+    for (const DataPageEntries& bad : {badBlock, badCount}) {
+        const std::vector<DataPageEntries> pages{good, bad};
+        EXPECT_EQ(dataPagesBlockSaving(pages), kStrDataPageInvalidOnSave);
+    }
+    EXPECT_EQ(QString(veltra::str(kStrDataPageInvalidOnSave)),
+              QString::fromUtf8("Fehler bei der Zeichenanzahl \r\nin der Daten Registerkarte"));
 }
 
 TEST(MkrHelpers, FolderAndCaption) {
