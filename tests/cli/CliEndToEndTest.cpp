@@ -250,6 +250,41 @@ TEST_F(CliEndToEnd, PowerOnModeIsReadAndStored) {
         << r.out;
 }
 
+TEST_F(CliEndToEnd, ProgrammingModeQuestionIsAnsweredByTheOptions) {
+    struct Case {
+        std::vector<std::string> answer;
+        std::string storedMode;
+    };
+    // Without --yes or --no and without a terminal the answer is No.
+    const Case cases[] = {{{}, "0"}, {{"--no"}, "0"}, {{"--yes"}, "1"}};
+    for (const Case& c : cases) {
+        SimProcess sim({"--type", "244", "--version", "K"});
+        const std::string file = path("programming-mode.mkr");
+        write(file, "[Device]\nName=" + modelOf(sim) +
+                        "\n[Data]\nZykluszeit=500\nTimeout=500\nReaderModus=0\n");
+        std::vector<std::string> args{"program", "--port", port(sim), file};
+        args.insert(args.end(), c.answer.begin(), c.answer.end());
+        const CliRun r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(sim.value("stored_mode"), c.storedMode) << r.err;
+    }
+}
+
+TEST_F(CliEndToEnd, HelpAndUsageErrors) {
+    CliRun r = run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* command : {"identify", "report", "save", "program", "mode", "--set 0|1|3",
+                                "--yes, --no", "--lang de|en"}) {
+        EXPECT_NE(r.out.find(command), std::string::npos) << command;
+    }
+    r = run({"--help", "--lang", "en"});
+    EXPECT_EQ(r.out.rfind("Usage: veltra-cli COMMAND --port NAME [options]", 0), 0u) << r.out;
+    r = run({"frobnicate", "--port", "COM1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Unbekannter Befehl: \"frobnicate\""), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
 } // namespace
 
 #endif
