@@ -75,7 +75,7 @@ TEST(WireTest, CrcOnlyReaderIsFoundOnTheThirdAttempt) {
         EXPECT_EQ(frames[1], kIdentifyStx);
         EXPECT_EQ(frames[2], kIdentifyCrc);
         // Each unanswered attempt waits 300 ms however long the reply timeout is.
-        EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+        EXPECT_LT(elapsed, std::chrono::milliseconds(3000));
         // The framing found stays with the connection.
         reader.clear();
         EXPECT_EQ(QnReadMode(h), 1);
@@ -97,7 +97,7 @@ TEST(WireTest, OpenFailures) {
     PtyReader silent;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(QnOpenPort(silent.path().c_str(), 19200, 0, 100), QN_OPEN_NO_ANSWER);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
     EXPECT_EQ(silent.frames().size(), 3u);
 
     EXPECT_EQ(QnOpenPort(silent.path().c_str(), 19200, 0, -1), QN_OPEN_BAD_TIMEOUT);
@@ -401,17 +401,21 @@ TEST(WireTest, WaitCallbackSeesEachWait) {
         ASSERT_GT(h, 0);
         EXPECT_EQ(counts.begin, 1);
         EXPECT_EQ(counts.end, 1);
-        // A timeout of 200 ms reports progress about every 10 ms and still ends the wait.
+        // Every exchange is one wait with its begin and end.
         EXPECT_EQ(QnTransact(h, 0x42, nullptr, 0, nullptr, 0), 0);
+        EXPECT_EQ(counts.begin, 2);
+        EXPECT_EQ(counts.end, 2);
         counts = {};
     }
     {
+        // Three unanswered attempts of 100 ms each report progress about every 10 ms and
+        // still end their waits.
         PtyReader silent;
         EXPECT_EQ(QnOpenPort(silent.path().c_str(), 19200, 0, 100), QN_OPEN_NO_ANSWER);
         EXPECT_EQ(counts.begin, 3);
         EXPECT_EQ(counts.end, 3);
-        EXPECT_GE(counts.progress, 15);
-        EXPECT_LE(counts.progress, 45);
+        EXPECT_GE(counts.progress, 5);
+        EXPECT_LE(counts.progress, 60);
         counts = {};
         EXPECT_EQ(QnOpenPort(silent.path().c_str(), 19200, QN_FLAG_KEEP_ENABLED, 50),
                   QN_OPEN_NO_ANSWER);
