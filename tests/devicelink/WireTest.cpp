@@ -101,6 +101,9 @@ TEST(WireTest, OpenFailures) {
     EXPECT_EQ(silent.frames().size(), 3u);
 
     EXPECT_EQ(QnOpenPort(silent.path().c_str(), 19200, 0, -1), QN_OPEN_BAD_TIMEOUT);
+    // A rate the port cannot run at is not opened at some other rate.
+    EXPECT_EQ(QnOpenPort(silent.path().c_str(), 0, 0, 100), QN_OPEN_FAILED);
+    EXPECT_EQ(QnOpenPort(silent.path().c_str(), -9600, 0, 100), QN_OPEN_FAILED);
     const std::string withColon = silent.path() + ":";
     for (const char* name : {withColon.c_str(), "/dev/qn-no-such-port", "COM200", "FT123456",
                              "1319-0001 HID", "127.0.0.1-1", "[reader]"}) {
@@ -220,14 +223,14 @@ TEST(WireTest, RefusedArgumentsSendNothing) {
 }
 
 TEST(WireTest, ReplyFaults) {
-    // Answers per command: F4 status 5, FE header only, 89 a short old block 1, 8A garbage in
-    // front, FD a wrong BCC, F2 a mode byte without its valid bit.
+    // Answers per command: F4 see below, FE header only, 89 a short old block 1, 8A garbage in
+    // front, FD a wrong BCC, 8B one byte, anything else nothing.
     auto faulty = [](const Bytes& f) -> std::optional<Bytes> {
         switch (f[2]) {
         case 0xF0:
             return PtyReader::stxReply(0, text("0293"));
-        case 0xF4:
-            return PtyReader::stxReply(5, {});
+        case 0xF4: // a read gets a byte without its valid bit, a set the status 5
+            return f[3] == 0 ? PtyReader::stxReply(0, {0x05}) : PtyReader::stxReply(5, {});
         case 0xFE:
             return Bytes{0x02, 0x01, 0x00, 0x04};
         case 0x89:
@@ -256,6 +259,8 @@ TEST(WireTest, ReplyFaults) {
 
     EXPECT_EQ(QnSetMode(h, 0), -1);
     EXPECT_EQ(QnGetLastError(h), 5);
+    EXPECT_EQ(QnReadMode(h), -1);
+    EXPECT_EQ(QnGetLastError(h), QN_ERR_NO_REPLY);
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(QnTransact(h, 0xFE, nullptr, 0, buffer.data(), 32), -1);
