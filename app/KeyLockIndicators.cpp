@@ -51,7 +51,7 @@ bool lockKeyActive(const QString& ledsDir, LockKey key) {
 KeyLockIndicators::KeyLockIndicators(QWidget* parent, const QString& ledsDir)
     : QWidget(parent), ledsDir_(ledsDir) {
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 4, 0);
     for (QLabel*& label : labels_) {
         label = new QLabel(this);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);

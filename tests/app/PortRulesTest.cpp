@@ -6,6 +6,7 @@
 #include "DeviceFeatures.h"
 #include "MainFrame.h"
 #include "PortNames.h"
+#include "VeltraApp.h"
 
 namespace veltra::test {
 namespace {
@@ -295,6 +296,32 @@ TEST(CommandRules, EnablingByDeviceFeatures) {
         EXPECT_EQ(commandEnabled(command::IpAddress, c.features), c.ipAddress) << c.features;
         EXPECT_EQ(commandEnabled(command::StartMode, c.features), c.startMode) << c.features;
         EXPECT_TRUE(commandEnabled(command::Configure, c.features));
+    }
+}
+
+TEST(CommandLineRules, PortOption) {
+    struct Case {
+        QStringList arguments;
+        bool ok;
+        const char* port;
+    };
+    const QString program = QStringLiteral("quarnel-veltra");
+    const Case cases[] = {
+        {{program}, true, ""},
+        {{program, QStringLiteral("--port"), QStringLiteral("/dev/pts/7")}, true, "/dev/pts/7"},
+        {{program, QStringLiteral("--port=COM3")}, true, "COM3"},
+        {{program, QStringLiteral("--port"), QStringLiteral("USB: 1460-01 HID")},
+         true,
+         "USB: 1460-01 HID"},
+        {{program, QStringLiteral("--port")}, false, ""},
+        {{program, QStringLiteral("--port"), QStringLiteral("  ")}, false, ""},
+        {{program, QStringLiteral("--colour")}, false, ""},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = parseCommandLine(c.arguments);
+        EXPECT_EQ(line.ok, c.ok) << c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(line.port, QString::fromUtf8(c.port));
+        EXPECT_EQ(line.error.isEmpty(), c.ok);
     }
 }
 

@@ -1,0 +1,150 @@
+// The program's ties to the desktop: the window disabled while a reader answers, the manual
+// found in the program folder, and the keyboard lock indicators read from the kernel's LEDs.
+#include "AppTestSupport.h"
+
+#include "HelpManual.h"
+#include "KeyLockIndicators.h"
+#include "StringTable.h"
+#include "WaitIndicator.h"
+#include "qnlink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QUrl>
+#include <QWidget>
+
+namespace veltra::test {
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+class DesktopTest : public AppTest {};
+
+TEST_F(DesktopTest, ActiveWindowIsDisabledForTheWaitAndRestoredAfterwards) {
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    struct Step {
+        int phase;
+        bool enabledAfter;
+    };
+    // A wait nested in another (a reply awaited while the first is still open) leaves the
+    // window to the outer one.
+    const Step steps[] = {
+        {QN_WAIT_BEGIN, false}, {QN_WAIT_PROGRESS, false}, {QN_WAIT_BEGIN, false},
+        {QN_WAIT_END, false},   {QN_WAIT_PROGRESS, false}, {QN_WAIT_END, true},
+        {QN_WAIT_END, true}, // an unmatched end changes nothing
+    };
+    int index = 0;
+    for (const Step& s : steps) {
+        handleReaderWait(s.phase);
+        EXPECT_EQ(window.isEnabled(), s.enabledAfter) << "step " << index;
+        ++index;
+    }
+}
+
+TEST_F(DesktopTest, WindowDisabledByTheProgramStaysDisabled) {
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.setEnabled(false);
+    handleReaderWait(QN_WAIT_BEGIN);
+    handleReaderWait(QN_WAIT_END);
+    EXPECT_FALSE(window.isEnabled());
+}
+
+TEST_F(DesktopTest, ManualIsTheFirstPdfInTheProgramFolder) {
+    struct Case {
+        std::vector<const char*> files;
+        const char* manual; // nullptr: none
+    };
+    const Case cases[] = {
+        {{"readme.txt"}, nullptr},
+        {{"Handbuch Quarnel.pdf"}, "Handbuch Quarnel.pdf"},
+        {{"b.pdf", "a.pdf", "c.txt"}, "a.pdf"},
+        {{"MANUAL.PDF"}, "MANUAL.PDF"},
+        {{"x.pdf.bak"}, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString folder = tempPath() + QStringLiteral("/program%1").arg(n++);
+        QDir().mkpath(folder);
+        for (const char* file : c.files) {
+            writeFile(folder + QLatin1Char('/') + QString::fromUtf8(file), "%PDF-1.4\n");
+        }
+        const QString expected = c.manual == nullptr
+                                     ? QString()
+                                     : folder + QLatin1Char('/') + QString::fromUtf8(c.manual);
+        EXPECT_EQ(findManual(folder), expected) << (c.manual ? c.manual : "none");
+    }
+}
+
+TEST_F(DesktopTest, HelpOpensTheManualOrSaysWhyItCannot) {
+    const QString folder = tempPath() + QStringLiteral("/program");
+    QDir().mkpath(folder);
+    int opened = 0;
+    QUrl seen;
+    auto opener = [&](bool result) {
+        return [&, result](const QUrl& url) {
+            ++opened;
+            seen = url;
+            return result;
+        };
+    };
+    // No manual: nothing happens.
+    openManual(nullptr, folder, opener(true));
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(box.shown.empty());
+
+    writeFile(folder + QStringLiteral("/Anleitung.pdf"), "%PDF-1.4\n");
+    openManual(nullptr, folder, opener(true));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(seen, QUrl::fromLocalFile(folder + QStringLiteral("/Anleitung.pdf")));
+    EXPECT_TRUE(box.shown.empty());
+
+    openManual(nullptr, folder, opener(false));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0], str(10001));
+}
+
+TEST_F(DesktopTest, LockIndicatorsFollowTheKeyboardLeds) {
+    const QString leds = tempPath() + QStringLiteral("/leds");
+    struct Led {
+        const char* name;
+        const char* brightness;
+    };
+    const Led present[] = {
+        {"input3::capslock", "1\n"},   {"input3::numlock", "0\n"},
+        {"input3::scrolllock", "0\n"}, {"input7::numlock", "1\n"}, // a second keyboard
+        {"phy0-led", "1\n"},           {"input9::scrolllock", "garbage"},
+    };
+    for (const Led& led : present) {
+        writeFile(leds + QLatin1Char('/') + QString::fromLatin1(led.name) +
+                      QStringLiteral("/brightness"),
+                  led.brightness);
+    }
+    EXPECT_TRUE(lockKeyActive(leds, LockKey::Caps));
+    EXPECT_TRUE(lockKeyActive(leds, LockKey::Num));
+    EXPECT_FALSE(lockKeyActive(leds, LockKey::Scroll));
+    EXPECT_FALSE(lockKeyActive(tempPath() + QStringLiteral("/none"), LockKey::Caps));
+
+    KeyLockIndicators indicators(nullptr, leds);
+    EXPECT_TRUE(indicators.shown(LockKey::Caps));
+    EXPECT_FALSE(indicators.shown(LockKey::Scroll));
+    writeFile(leds + QStringLiteral("/input3::capslock/brightness"), "0\n");
+    writeFile(leds + QStringLiteral("/input7::numlock/brightness"), "0\n");
+    indicators.refresh();
+    EXPECT_FALSE(indicators.shown(LockKey::Caps));
+    EXPECT_FALSE(indicators.shown(LockKey::Num));
+}
+
+} // namespace
+} // namespace veltra::test
