@@ -62,7 +62,8 @@ enum class DataSelection {
     BlockSequence, // "Blockfolge"
 };
 
-// The entries of a data page as the technician typed them.
+// The entries of a data page as the technician typed them. Texts are 8-bit (the Windows ANSI
+// code page the reader uses, see keys/AnsiText.h), so a character is one byte.
 struct DataPageEntries {
     DataSelection selection = DataSelection::FixedFormat;
     std::uint8_t chip = 5;
@@ -79,7 +80,7 @@ struct DataPageEntries {
 
 CheckResult checkDataPage(const DataPageEntries& entries);
 
-// The entries of the serial parameter page.
+// The entries of the serial parameter page (the prompt as 8-bit text, like the data page).
 struct ParameterPageEntries {
     std::string prompt; // at most 1 character
     int cycleTimeMs = 1000;
