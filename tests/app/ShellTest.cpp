@@ -602,5 +602,73 @@ TEST_F(MainWindowTest, StartUpConnectionRecordsTheReaderAndEnablesItsCommands) {
     EXPECT_TRUE(box.shown.empty());
 }
 
+TEST_F(MainWindowTest, StartModeCommandProgramsThePowerOnModeAndReleasesTheReader) {
+    SimProcess sim({"--type", "244", "--version", "K"});
+    store(QStringLiteral("Port/Name"), q(sim.port()));
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    // Nothing known about a reader yet: the command is unavailable and does nothing.
+    frame.onStartMode();
+    EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("1"));
+
+    int handle = frame.connectWithFallback();
+    ASSERT_GT(handle, 0);
+    CloseReader(handle);
+    ASSERT_TRUE(frame.action(command::StartMode)->isEnabled());
+    const std::uint32_t features = frame.deviceFeatures();
+
+    bool answered = false;
+    onNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CReaderConfig*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->selection(), 1);
+        dialog->select(0);
+        dialog->accept();
+        answered = true;
+    });
+    frame.action(command::StartMode)->trigger();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("0"));
+    EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
+    EXPECT_EQ(frame.deviceFeatures(), features);
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(MainWindowTest, InterfaceCommandShowsTheDialogUntilAReaderAnswers) {
+    SimProcess sim({"--type", "244", "--version", "7"});
+    ports.set(PortKind::Serial, {QStringLiteral("/dev/qn-nothing-here"), q(sim.port())});
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    QSignalSpy recorded(&frame, &CMainFrame::deviceIdentityRecorded);
+
+    // First the technician picks a port without a reader: the dialog comes back. Then the
+    // simulator's port, which answers.
+    int shown = 0;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        auto* dialog = qobject_cast<CPortSelectDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->portList()->setCurrentRow(shown == 0 ? 0 : 1);
+        ++shown;
+        if (shown == 1) {
+            onNextModal(answer);
+        }
+        dialog->accept();
+    };
+    onNextModal(answer);
+    frame.action(command::Interface)->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(stored(QStringLiteral("Port/Name")).toString(), q(sim.port()));
+    ASSERT_EQ(recorded.size(), 1);
+    EXPECT_EQ(frame.lastDeviceIdentity().firmware, QStringLiteral("1.07"));
+    EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
+    EXPECT_TRUE(frame.windowTitle().contains(QStringLiteral("FW V1.07")));
+
+    // Cancelling ends the command without touching the reader.
+    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    frame.action(command::Interface)->trigger();
+    EXPECT_EQ(recorded.size(), 1);
+    EXPECT_TRUE(box.shown.empty());
+}
+
 } // namespace
 } // namespace veltra::test
