@@ -579,6 +579,57 @@ TEST(QnSimWire, ClientMayCloseAndReopenThePort) {
     }
 }
 
+TEST(QnSimWire, HelpNamesEveryOptionFaultKindAndStateKey) {
+    FILE* pipe = popen(QN_SIM_PATH " --help", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string help;
+    char buf[512];
+    while (const std::size_t n = fread(buf, 1, sizeof buf, pipe)) {
+        help.append(buf, n);
+    }
+    EXPECT_EQ(pclose(pipe), 0);
+    for (const char* word : {"--type",
+                             "--version",
+                             "--ident",
+                             "--framing",
+                             "--address",
+                             "--baud",
+                             "--line",
+                             "--pace",
+                             "--state",
+                             "--status",
+                             "--fault ",
+                             "--fault-command",
+                             "--fault-count",
+                             "--mode",
+                             "--telegram",
+                             "--interval",
+                             "--link",
+                             "--help",
+                             "bad-check",
+                             "garbage",
+                             "header-only",
+                             "silent",
+                             "split",
+                             "type=",
+                             "version=",
+                             "baud=",
+                             "line=",
+                             "mode=",
+                             "stored_mode=",
+                             "dtr=",
+                             "usb_interface=",
+                             "block1=",
+                             "block6=",
+                             "password=",
+                             "password.<type>=",
+                             "transponder_config=",
+                             "relay=",
+                             "buzzer_count="}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}
+
 TEST(QnSimWire, BadCommandLineIsRefused) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--type", "24"},
                                                  {"--fault", "noise"},

@@ -15,8 +15,6 @@ namespace {
 
 std::optional<speed_t> speedFor(int baud) {
     switch (baud) {
-    case 1200:
-        return B1200;
     case 2400:
         return B2400;
     case 4800:
@@ -38,7 +36,7 @@ std::optional<speed_t> speedFor(int baud) {
     case 921600:
         return B921600;
     default:
-        return std::nullopt; // no such speed on this system: nothing ever matches it
+        return std::nullopt; // no such speed on a pty (1382400): nothing ever matches it
     }
 }
 
