@@ -270,6 +270,27 @@ TEST_F(CliEndToEnd, ProgrammingModeQuestionIsAnsweredByTheOptions) {
     }
 }
 
+TEST_F(CliEndToEnd, ReportReadErrorsNameTheReadersStatus) {
+    struct Case {
+        const char* command; // block read that fails
+        std::string message;
+    };
+    const Case cases[] = {
+        {"8A", "Lesefehler : 35Hex"},
+        {"8B", "Konfiguration konnte nicht gelesen werden!"},
+        {"8E", "Konfiguration konnte nicht gelesen werden!"},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim({"--type", "244", "--status", "35", "--fault-command", c.command});
+        const CliRun r = run({"report", "--port", port(sim)});
+        EXPECT_EQ(r.status, 1) << c.command;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.command << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        // The reader is closed on every path.
+        EXPECT_EQ(sim.value("mode"), "2") << c.command;
+    }
+}
+
 TEST_F(CliEndToEnd, HelpAndUsageErrors) {
     CliRun r = run({"--help"});
     EXPECT_EQ(r.status, 0);
