@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "PortNames.h"
 #include "StringTable.h"
+#include "WaitIndicator.h"
 #include "qnlink.h"
 
 #include <QCheckBox>
@@ -33,6 +34,7 @@ bool g_refreshRunning = false;
 constexpr int kSwitchTimeoutMs = 100;
 constexpr int kSwitchSettleMs = 1000;
 constexpr int kDriverPageSettleMs = 2000;
+constexpr int kDeferWhileWaitingMs = 100;
 
 QString usbPrefix() {
     return QString::fromLatin1(kUsbPrefix);
@@ -322,6 +324,12 @@ void CPortSelectDlg::refreshLists() {
 }
 
 void CPortSelectDlg::deviceChange(int code) {
+    if (readerWaitActive()) {
+        // Paint and timer events are delivered while the device link waits for a reader; the
+        // link must not be called from inside that wait, so the notification comes back later.
+        QTimer::singleShot(kDeferWhileWaitingMs, this, [this, code] { deviceChange(code); });
+        return;
+    }
     if (g_refreshRunning) {
         return;
     }

@@ -56,6 +56,10 @@ void handleReaderWait(int phase) {
     }
 }
 
+bool readerWaitActive() {
+    return g_depth > 0;
+}
+
 void installWaitIndicator() {
     QnSetWaitCallback(&waitCallback, nullptr);
 }

@@ -13,6 +13,10 @@ void removeWaitIndicator();
 // QN_WAIT_PROGRESS or QN_WAIT_END.
 void handleReaderWait(int phase);
 
+// Whether the device link is waiting for a reader right now. Work that would call the device
+// link again (timers, device events) must wait until it is over.
+bool readerWaitActive();
+
 // While alive, shows the wait cursor over the program.
 class WaitCursor {
 public:

@@ -11,6 +11,7 @@
 #include "ReaderConnection.h"
 #include "SimProcess.h"
 #include "StringTable.h"
+#include "WaitIndicator.h"
 #include "qnlink.h"
 
 #include <QAction>
@@ -223,6 +224,23 @@ TEST_F(PortDialogTest, PluggedInReaderAppearsWithoutUserAction) {
     // The repeats stop after five.
     QTest::qWait(5500);
     EXPECT_EQ(dialog.refreshCounter(), 0);
+}
+
+TEST_F(PortDialogTest, DeviceEventsWaitUntilTheReaderHasAnswered) {
+    AppSettings settings;
+    FixedPorts ports;
+    CPortSelectDlg dialog(settings, ports);
+    QTest::qWait(50);
+    const int before = ports.calls[0];
+    // A device event delivered while the device link waits must not call into it.
+    handleReaderWait(QN_WAIT_BEGIN);
+    dialog.deviceChange(kDeviceArrival);
+    QTest::qWait(300);
+    EXPECT_EQ(ports.calls[0], before);
+    handleReaderWait(QN_WAIT_END);
+    QTest::qWait(300);
+    EXPECT_GT(ports.calls[0], before);
+    EXPECT_EQ(dialog.refreshCounter(), 1);
 }
 
 TEST_F(PortDialogTest, MissingDriverIsOfferedOnce) {
