@@ -5,12 +5,14 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include <fcntl.h>
@@ -129,6 +131,25 @@ bool writeAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+// Creates a new, uniquely named file next to the target. Created with mode 0666, so a new
+// configuration file gets the permissions the user's umask gives any new file.
+int openTemporary(const fs::path& folder, const std::string& name, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".%ld.%u.%08x", static_cast<long>(::getpid()),
+                      counter.fetch_add(1), static_cast<unsigned>(random()));
+        tempPath = (folder / ("." + name + suffix)).string();
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
@@ -482,6 +503,7 @@ bool CIniEx::writeFile() {
     // old or the new file whole.
     FileDescriptor original(::open(targetName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
+    bool keepMode = false;
     mode_t mode = 0;
     if (original.get() >= 0) {
         if (!lockWithRetries(original.get(), LOCK_EX)) {
@@ -491,11 +513,8 @@ bool CIniEx::writeFile() {
         }
         if (::fstat(original.get(), &st) == 0) {
             mode = st.st_mode & 07777;
+            keepMode = true;
         }
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
     }
 
     if (backupOnWrite_) {
@@ -512,16 +531,16 @@ bool CIniEx::writeFile() {
         }
     }
 
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    FileDescriptor out(::mkstemp(temp.data()));
+    std::string temp;
+    FileDescriptor out(openTemporary(folder, target.filename().string(), temp));
     if (out.get() < 0) {
         writeFailed_ = true;
         setError(systemError(targetName, errno));
         return false;
     }
     const std::string text = toText();
-    bool ok =
-        writeAll(out.get(), text) && ::fchmod(out.get(), mode) == 0 && ::fsync(out.get()) == 0;
+    bool ok = writeAll(out.get(), text) && (!keepMode || ::fchmod(out.get(), mode) == 0) &&
+              ::fsync(out.get()) == 0;
     int err = errno;
     if (ok && ::close(out.release()) != 0) {
         ok = false;

@@ -265,6 +265,23 @@ TEST(IniFile, KeepsPermissionsAndSymlinks) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST(IniFile, NewFileGetsUmaskPermissions) {
+    TempDir dir;
+    const fs::path p = dir / "new.mkr";
+    const mode_t old = ::umask(027);
+    {
+        CIniEx ini;
+        ASSERT_TRUE(ini.open(p.string(), true, true));
+        fs::remove(p); // written from scratch, not over the file opening created
+        ini.writeInt("S", "A", 1);
+        ini.write();
+        EXPECT_FALSE(ini.writeFailed());
+    }
+    ::umask(old);
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST(IniFile, FailedWriteLeavesOriginalIntact) {
     TempDir dir;
     const fs::path p = dir / "conf.mkr";
