@@ -37,6 +37,7 @@ constexpr int kStrMissingValue = 74115;
 constexpr int kStrInvalidValue = 74116;
 constexpr int kStrMissingPort = 74117;
 constexpr int kStrMissingFile = 74118;
+constexpr int kStrNotForHidReaders = 74120;
 constexpr int kStrHelp = 74150;
 
 // Texts of the connection procedure and of the power-on dialog.
@@ -151,6 +152,12 @@ public:
         ReaderReading reading = readConfiguration(env_.link, input, callbacks_);
         if (!reading.connected) {
             openFailed(reading.open);
+            return std::nullopt;
+        }
+        if ((reading.features & feature::HidReader) != 0) {
+            // The keyboard layout and HID parameters of these readers are the desktop
+            // program's; saving or programming without them would be incomplete.
+            env_.err << text(kStrNotForHidReaders) << '\n';
             return std::nullopt;
         }
         if (reading.hidMessage) {
