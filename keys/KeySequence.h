@@ -79,7 +79,7 @@ bool LoadFromBytes(CAsciiArray& target, const std::uint8_t* bytes, int length);
 
 enum class SequenceLoadResult {
     Loaded,
-    TooManyCodes, // "Count" of 16 or more: string 160, the target stays as it was
+    TooManyCodes, // "Count" of 16 or more (kStrTooManyCodesInFile); the target stays as it was
 };
 
 // Reads one sequence from a configuration-file section ("Count", "Ascii0", ...).
