@@ -448,11 +448,12 @@ TEST(QnSimWire, FrameLikeBytesInsideBlockDataAreData) {
 }
 
 TEST(QnSimWire, ReaderModeAnswersPromptRelayAndBuzzer) {
-    SimProcess sim({"--mode", "1", "--interval", "0", "--telegram", "12AB\\r\\n"});
+    SimProcess sim({"--mode", "1", "--interval", "0", "--telegram", "\\x0212AB\\r\\n"});
     RawPort port(sim.port());
     EXPECT_TRUE(port.drain(200ms).empty()); // interval 0: nothing without a prompt
     port.write({'?'});
-    EXPECT_EQ(port.read(6, 1000ms), text("12AB\r\n"));
+    EXPECT_EQ(port.read(7, 1000ms), text("\x02"
+                                         "12AB\r\n"));
     port.write({0x11});
     EXPECT_TRUE(sim.waitForValue("relay", "1"));
     port.write({0x07, 0x07});
@@ -462,7 +463,8 @@ TEST(QnSimWire, ReaderModeAnswersPromptRelayAndBuzzer) {
     // Commands are still answered, and the prompt follows block 6.
     EXPECT_EQ(port.exchange(stxFrame(1, 0x86, {0x01, 0x0A, '#', 0x05}), 5), stxReply(0));
     port.write({'#'});
-    EXPECT_EQ(port.read(6, 1000ms), text("12AB\r\n"));
+    EXPECT_EQ(port.read(7, 1000ms), text("\x02"
+                                         "12AB\r\n"));
     port.write({'?'});
     EXPECT_TRUE(port.drain(200ms).empty());
 }
