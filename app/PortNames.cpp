@@ -4,7 +4,7 @@
 
 namespace veltra {
 
-QString buildConnectionString(const QString& name, int deviceAddress) {
+QString BuildConnectionString(const QString& name, int deviceAddress) {
     QString bare = name;
     for (const char* prefix : {kUsbPrefix, kLanPrefix, kBluetoothPrefix}) {
         const QString p = QString::fromLatin1(prefix);
@@ -16,7 +16,7 @@ QString buildConnectionString(const QString& name, int deviceAddress) {
     return bare + QLatin1Char(':') + QString::number(deviceAddress);
 }
 
-bool isMakerVirtualCom(const QString& name) {
+bool IsMakerVirtualCom(const QString& name) {
     // The device part of the name: "COMn" (at least four characters) or a "/dev/" path. The tag
     // follows it, so it is searched from the character after "COMn"'s first digit on.
     qsizetype from = -1;
@@ -33,7 +33,7 @@ bool isMakerVirtualCom(const QString& name) {
            rest.contains(QLatin1String(" [Vanta-8 Virtual COM"));
 }
 
-bool isKnownHidReader(const QString& name) {
+bool IsKnownHidReader(const QString& name) {
     if (name.size() < 2) {
         return false;
     }
@@ -51,7 +51,7 @@ bool isKnownHidReader(const QString& name) {
     return false;
 }
 
-bool mergePortList(const QStringList& fresh, QStringList& cache) {
+bool MergePortList(const QStringList& fresh, QStringList& cache) {
     bool changed = false;
     qsizetype i = 0;
     for (; i < fresh.size(); ++i) {

@@ -15,18 +15,18 @@ inline constexpr const char* kBluetoothPrefix = "Bluetooth: ";
 
 // The name without its "USB: ", "LAN: " or "Bluetooth: " prefix, then ":" and the bus address,
 // e.g. "COM3:1" or "192.168.0.20-10001:1".
-QString buildConnectionString(const QString& name, int deviceAddress);
+QString BuildConnectionString(const QString& name, int deviceAddress);
 
 // A serial port name ("COMn" or "/dev/...") carrying the tag of the maker's USB virtual COM
 // port after the device name.
-bool isMakerVirtualCom(const QString& name);
+bool IsMakerVirtualCom(const QString& name);
 
 // A USB HID keyboard reader of one of the known product lines.
-bool isKnownHidReader(const QString& name);
+bool IsKnownHidReader(const QString& name);
 
 // Brings `cache` in line with `fresh`: items that agree stay, from the first difference on the
 // cache takes the fresh names, surplus cached items go. Returns whether the cache changed.
-bool mergePortList(const QStringList& fresh, QStringList& cache);
+bool MergePortList(const QStringList& fresh, QStringList& cache);
 
 // Names from a device-link multi-string (NUL-terminated names ended by an empty name). Never
 // reads beyond `size` bytes, also when the final NUL is missing.

@@ -163,11 +163,11 @@ void CPortSelectDlg::fillCaches() {
     if (!selection_.ethernetActive()) {
         selection_.clearCache(PortKind::Lan);
     } else if (selection_.cache(PortKind::Lan).isEmpty()) {
-        selection_.mergePortList(PortKind::Lan);
+        selection_.MergePortList(PortKind::Lan);
     }
     for (PortKind kind : {PortKind::Usb, PortKind::Serial}) {
         if (selection_.cache(kind).isEmpty()) {
-            selection_.mergePortList(kind);
+            selection_.MergePortList(kind);
         }
     }
 }
@@ -212,9 +212,9 @@ void CPortSelectDlg::updateUsbButtons() {
     bool enabled = false;
     bool hid = false;
     bool vcom = false;
-    if (name.startsWith(usbPrefix()) && isKnownHidReader(name)) {
+    if (name.startsWith(usbPrefix()) && IsKnownHidReader(name)) {
         enabled = hid = true;
-    } else if (isMakerVirtualCom(name)) {
+    } else if (IsMakerVirtualCom(name)) {
         enabled = vcom = true;
     }
     for (QRadioButton* button : {hidMode_, virtualCom_}) {
@@ -236,7 +236,7 @@ void CPortSelectDlg::entrySelected() {
 
 void CPortSelectDlg::hidModePressed() {
     const QList<QListWidgetItem*> chosen = list_->selectedItems();
-    if (!chosen.isEmpty() && isMakerVirtualCom(chosen.first()->text())) {
+    if (!chosen.isEmpty() && IsMakerVirtualCom(chosen.first()->text())) {
         const QByteArray entry = chosen.first()->text().toUtf8();
         const int handle = QnOpenPort(entry.constData(), 19200, 0, kSwitchTimeoutMs);
         if (handle > 0) {
@@ -255,7 +255,7 @@ void CPortSelectDlg::hidModePressed() {
 void CPortSelectDlg::virtualComPressed() {
     const QList<QListWidgetItem*> chosen = list_->selectedItems();
     const QString entry = chosen.isEmpty() ? QString() : chosen.first()->text();
-    if (entry.startsWith(usbPrefix()) && isKnownHidReader(entry)) {
+    if (entry.startsWith(usbPrefix()) && IsKnownHidReader(entry)) {
         if (ports_.cdcDriverInstalled()) {
             const QByteArray name = entry.mid(usbPrefix().size()).toUtf8();
             const int handle = QnOpenPort(name.constData(), 19200, 0, kSwitchTimeoutMs);
@@ -310,13 +310,13 @@ void CPortSelectDlg::postRefresh() {
 void CPortSelectDlg::refreshLists() {
     bool changed = false;
     if (selection_.ethernetActive()) {
-        changed = selection_.mergePortList(PortKind::Lan) || changed;
+        changed = selection_.MergePortList(PortKind::Lan) || changed;
     } else if (!selection_.cache(PortKind::Lan).isEmpty()) {
         selection_.clearCache(PortKind::Lan);
         changed = true;
     }
-    changed = selection_.mergePortList(PortKind::Usb) || changed;
-    changed = selection_.mergePortList(PortKind::Serial) || changed;
+    changed = selection_.MergePortList(PortKind::Usb) || changed;
+    changed = selection_.MergePortList(PortKind::Serial) || changed;
     if (changed) {
         fillList();
     }

@@ -62,7 +62,7 @@ PortSelection::PortSelection(AppSettings& settings, PortEnumerator& ports)
     const QString usb = QString::fromLatin1(kUsbPrefix);
     const QString lan = QString::fromLatin1(kLanPrefix);
     if (currentName_.startsWith(usb)) {
-        mergePortList(PortKind::Usb);
+        MergePortList(PortKind::Usb);
         const QStringList& found = cache(PortKind::Usb);
         if (found.isEmpty()) {
             currentName_.clear();
@@ -79,7 +79,7 @@ PortSelection::PortSelection(AppSettings& settings, PortEnumerator& ports)
         if (ports_.ping(stripped(currentName_, kLanPrefix))) {
             lan_ = true;
         } else {
-            mergePortList(PortKind::Lan);
+            MergePortList(PortKind::Lan);
             const QStringList& found = cache(PortKind::Lan);
             if (found.isEmpty()) {
                 currentName_.clear();
@@ -104,8 +104,8 @@ void PortSelection::setCurrentName(const QString& name) {
     lan_ = name.startsWith(QString::fromLatin1(kLanPrefix));
 }
 
-bool PortSelection::mergePortList(PortKind kind) {
-    return veltra::mergePortList(ports_.list(kind), caches_[static_cast<std::size_t>(kind)]);
+bool PortSelection::MergePortList(PortKind kind) {
+    return veltra::MergePortList(ports_.list(kind), caches_[static_cast<std::size_t>(kind)]);
 }
 
 const QStringList& PortSelection::cache(PortKind kind) const {
@@ -131,7 +131,7 @@ QStringList PortSelection::listEntries() const {
 }
 
 QString PortSelection::connectionString() const {
-    return buildConnectionString(currentName_, deviceAddress_);
+    return BuildConnectionString(currentName_, deviceAddress_);
 }
 
 ConnectionTarget PortSelection::target() const {
@@ -141,7 +141,7 @@ ConnectionTarget PortSelection::target() const {
         t.kind = InterfaceKind::Hid;
     } else if (lan_) {
         t.kind = InterfaceKind::Lan;
-    } else if (isMakerVirtualCom(currentName_)) {
+    } else if (IsMakerVirtualCom(currentName_)) {
         t.kind = InterfaceKind::MakerVirtualCom;
     } else {
         t.kind = InterfaceKind::Serial;

@@ -57,7 +57,7 @@ public:
     bool lanConnection() const { return lan_; }
 
     // Refreshes one cached list from the enumerator; true when it changed.
-    bool mergePortList(PortKind kind);
+    bool MergePortList(PortKind kind);
     const QStringList& cache(PortKind kind) const;
     void clearCache(PortKind kind);
 

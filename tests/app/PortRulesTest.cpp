@@ -40,7 +40,7 @@ TEST(PortRules, MergePortListFollowsTheFreshListAndReportsChanges) {
     };
     for (const Case& c : cases) {
         QStringList cache = c.cache;
-        EXPECT_EQ(mergePortList(c.fresh, cache), c.changed) << c.what;
+        EXPECT_EQ(MergePortList(c.fresh, cache), c.changed) << c.what;
         EXPECT_EQ(cache, c.fresh) << c.what;
     }
 }
@@ -90,8 +90,8 @@ TEST(PortRules, KindsOfUsbReaderByName) {
     };
     for (const Case& c : cases) {
         const QString name = QString::fromUtf8(c.name);
-        EXPECT_EQ(isMakerVirtualCom(name), c.makerVirtualCom) << c.name;
-        EXPECT_EQ(isKnownHidReader(name), c.knownHid) << c.name;
+        EXPECT_EQ(IsMakerVirtualCom(name), c.makerVirtualCom) << c.name;
+        EXPECT_EQ(IsKnownHidReader(name), c.knownHid) << c.name;
     }
 }
 
@@ -110,7 +110,7 @@ TEST(PortRules, ConnectionStringDropsThePrefixAndAddsTheAddress) {
         {"USB:no blank", 1, "USB:no blank:1"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(buildConnectionString(QString::fromUtf8(c.name), c.address),
+        EXPECT_EQ(BuildConnectionString(QString::fromUtf8(c.name), c.address),
                   QString::fromUtf8(c.expected))
             << c.name;
     }
@@ -248,7 +248,7 @@ TEST_F(PortSelectionTest, ListOrderAndPrefixes) {
     AppSettings settings;
     PortSelection selection(settings, ports);
     for (PortKind kind : {PortKind::Lan, PortKind::Usb, PortKind::Serial}) {
-        selection.mergePortList(kind);
+        selection.MergePortList(kind);
     }
     EXPECT_EQ(selection.listEntries(),
               names({"COM3", "/dev/ttyUSB0", "USB: 1460-01 HID", "LAN: 10.0.0.9"}));
