@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -132,7 +133,17 @@ public:
         }
         return 1;
     }
-    int lanReadRemoteHost(const char*, char*, int*) override { return -1; }
+    std::string remoteHost; // empty: the module gives no remote host
+    int lanReadRemoteHost(const char* port, char* address, int* tcpPort) override {
+        log.push_back(std::string("readRemoteHost ") + port);
+        if (remoteHost.empty()) {
+            return -1;
+        }
+        std::strncpy(address, remoteHost.c_str(), 15);
+        address[15] = '\0';
+        *tcpPort = 4001;
+        return 0;
+    }
     int lanWriteRemoteHost(const char* port, const char* address, int tcpPort) override {
         log.push_back(std::string("remoteHost ") + port + " " + address + " " +
                       std::to_string(tcpPort));
@@ -643,6 +654,54 @@ TEST(WorkflowReading, MissingBlocksAndFlags) {
         if (c.block6) {
             EXPECT_EQ(r.parameters.baudRate, c.expectedBaud) << c.what;
             EXPECT_EQ(r.parameters.powerOnMode, c.expectedPowerOn) << c.what;
+        }
+        EXPECT_EQ(reader.log.back(), "close 3") << c.what;
+    }
+}
+
+TEST(WorkflowReading, RemoteHostOfTcpClientsAndTheHidPagesOwnReading) {
+    struct Case {
+        const char* what;
+        std::uint32_t features;
+        std::string remoteHost;
+        bool hidReadFails;
+        std::string expectedIp;
+        int expectedPort;
+        bool readsRemote;
+        bool hidMessage;
+    };
+    const std::uint32_t lan = 0x807FE0EEu | feature::LanConnection;
+    const std::uint32_t hid = 0x807FE0EEu | feature::HidReader;
+    const Case cases[] = {
+        {"TCP client", lan, "10.1.2.3", false, "10.1.2.3", 4001, true, false},
+        {"TCP client without remote host", lan, "", false, "", 0, true, false},
+        {"LAN without sensor input", lan & ~feature::SensorInput, "10.1.2.3", false, "", 0, false,
+         false},
+        {"HID page reads its settings", hid, "", false, "", 0, false, false},
+        {"HID page cannot read", hid, "", true, "", 0, false, true},
+    };
+    for (const Case& c : cases) {
+        MemoryReader reader;
+        reader.blocks[6] = {0x00, 0x0A, 0x3F, 0x05};
+        reader.remoteHost = c.remoteHost;
+        ReadingInput input;
+        input.open = [&] { return reader.openResult(c.features); };
+        WorkflowCallbacks callbacks;
+        bool hidRead = false;
+        callbacks.readHidSettings = [&](ReaderLink&, int handle) {
+            hidRead = handle == kHandle;
+            return !c.hidReadFails;
+        };
+        const ReaderReading r = readConfiguration(reader, input, callbacks);
+        EXPECT_EQ(r.parameters.remoteIp, c.expectedIp) << c.what;
+        EXPECT_EQ(r.parameters.remotePort, c.expectedPort) << c.what;
+        const bool readRemote = std::find(reader.log.begin(), reader.log.end(),
+                                          "readRemoteHost /dev/pts/9") != reader.log.end();
+        EXPECT_EQ(readRemote, c.readsRemote) << c.what;
+        EXPECT_EQ(hidRead, (c.features & feature::HidReader) != 0) << c.what;
+        EXPECT_EQ(r.hidMessage.has_value(), c.hidMessage) << c.what;
+        if (r.hidMessage) {
+            EXPECT_EQ(r.hidMessage->id, 151);
         }
         EXPECT_EQ(reader.log.back(), "close 3") << c.what;
     }
