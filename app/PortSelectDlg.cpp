@@ -122,8 +122,6 @@ void CPortSelectDlg::buildControls() {
     stopBits_->addItems({QStringLiteral("1"), QStringLiteral("2")});
     timeout_ = new QLineEdit(line);
     address_ = new QLineEdit(line);
-    timeout_->setMaxLength(6);
-    address_->setMaxLength(3);
     auto* form = new QFormLayout(line);
     form->addRow(str(70206), baud_);
     form->addRow(str(70207), parity_);
