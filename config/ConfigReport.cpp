@@ -252,4 +252,29 @@ QString readErrorText(int errorCode) {
     return strf(kStrReportReadError, errorCode);
 }
 
+ReportOutcome buildReport(const ReportReads& reads) {
+    ReportOutcome out;
+    const std::pair<int, const std::optional<std::vector<std::uint8_t>>*> sequences[] = {
+        {kStrPrefixCaption, &reads.prefix},
+        {kStrSuffixCaption, &reads.suffix},
+        {kStrPullOffCaption, &reads.pullOff},
+        {kStrSeparatorCaption, &reads.separator},
+    };
+    for (const auto& [caption, block] : sequences) {
+        out.text += QLatin1Char(' ') + labelled(caption);
+        if (!block->has_value()) {
+            out.prefixFailed = caption == kStrPrefixCaption;
+            return out;
+        }
+        out.text += sequenceLine(**block);
+    }
+    out.text += QLatin1Char(' ') + kDashes + kLineBreak + QLatin1Char(' ');
+    if (!reads.data || !reads.parameters) {
+        return out;
+    }
+    out.text += configurationText(*reads.data, *reads.parameters);
+    out.complete = true;
+    return out;
+}
+
 } // namespace veltra

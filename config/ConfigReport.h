@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -71,5 +72,27 @@ QStringList reportLines(const ReportBlocks& blocks);
 
 // "Lesefehler : %02XHex" for a failed read of the prefix block.
 QString readErrorText(int errorCode);
+
+// The report as far as the reads got: nullopt marks a block whose read failed. Reading stops at
+// the first failure, in the order prefix, suffix, pull-off, separator, then data and
+// parameters together; the text holds what was shown up to there.
+struct ReportReads {
+    std::optional<std::vector<std::uint8_t>> prefix;
+    std::optional<std::vector<std::uint8_t>> suffix;
+    std::optional<std::vector<std::uint8_t>> pullOff;
+    std::optional<std::vector<std::uint8_t>> separator;
+    std::optional<std::vector<std::uint8_t>> data;
+    std::optional<std::vector<std::uint8_t>> parameters;
+};
+
+struct ReportOutcome {
+    QString text;
+    bool complete = false;
+    // Only a failed prefix read is reported, with the connection's error code; later failures
+    // end the report silently.
+    bool prefixFailed = false;
+};
+
+ReportOutcome buildReport(const ReportReads& reads);
 
 } // namespace veltra

@@ -172,6 +172,44 @@ TEST(ReportText, PromptCharacter) {
     EXPECT_EQ(readErrorText(0x0B), u("Lesefehler : 0BHex"));
 }
 
+TEST(ReportText, ReadingStopsAtTheFirstFailure) {
+    const Bytes seq{0x41, 0xFF};
+    const Bytes data{0, 1, 255, 255, 255, 255, 0, 0, 10, 5, 1};
+    ReportReads all{seq, seq, seq, seq, data, kParams};
+    ReportBlocks blocks{seq, seq, seq, seq, data, kParams};
+    const ReportOutcome whole = buildReport(all);
+    EXPECT_TRUE(whole.complete);
+    EXPECT_FALSE(whole.prefixFailed);
+    EXPECT_EQ(whole.text, reportText(blocks));
+
+    struct Case {
+        const char* what;
+        std::optional<Bytes> ReportReads::*failing;
+        bool prefixFailed;
+        int sequenceLines; // sequence lines shown before the failure
+        bool dashes;
+    };
+    const Case cases[] = {
+        {"prefix", &ReportReads::prefix, true, 0, false},
+        {"suffix", &ReportReads::suffix, false, 1, false},
+        {"pull-off", &ReportReads::pullOff, false, 2, false},
+        {"separator", &ReportReads::separator, false, 3, false},
+        {"data", &ReportReads::data, false, 4, true},
+        {"parameters", &ReportReads::parameters, false, 4, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportReads reads = all;
+        reads.*c.failing = std::nullopt;
+        const ReportOutcome out = buildReport(reads);
+        EXPECT_FALSE(out.complete);
+        EXPECT_EQ(out.prefixFailed, c.prefixFailed);
+        EXPECT_EQ(out.text.count(u("41 \r\n")), c.sequenceLines);
+        EXPECT_EQ(out.text.contains(u("-----")), c.dashes);
+        EXPECT_FALSE(out.text.contains(u("Tag Typ")));
+    }
+}
+
 TEST(ReportText, AnyBlockLengthIsSafe) {
     // Blocks of every length up to beyond two records, filled with changing bytes: the text is
     // built from what is there and never reads past the end.
