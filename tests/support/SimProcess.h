@@ -58,8 +58,10 @@ public:
                 statePath_ = args[i].substr(8);
             }
         }
-        char dir[] = "/tmp/qn-sim-test.XXXXXX";
-        if (::mkdtemp(dir) == nullptr) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string dir =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qn-sim-test.XXXXXX";
+        if (::mkdtemp(dir.data()) == nullptr) {
             throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
         }
         tempDir_ = dir;
