@@ -393,6 +393,20 @@ std::string mkrFolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+QString storedMkrFolder(QSettings& settings) {
+    settings.beginGroup(QString::fromLatin1(kMkrSettingsSection));
+    const QString folder = settings.value(QString::fromLatin1(kMkrFolderKey)).toString();
+    settings.endGroup();
+    return folder;
+}
+
+void rememberMkrFolder(QSettings& settings, const QString& filePath) {
+    const std::string folder = mkrFolderOf(filePath.toStdString());
+    settings.beginGroup(QString::fromLatin1(kMkrSettingsSection));
+    settings.setValue(QString::fromLatin1(kMkrFolderKey), QString::fromStdString(folder));
+    settings.endGroup();
+}
+
 std::string captionWithFile(const std::string& caption, const std::string& path) {
     const std::size_t dash = caption.find(" - ");
     return caption.substr(0, dash) + " - " + path;

@@ -9,6 +9,7 @@
 #include "keys/KeyLayout.h"
 #include "keys/KeySequence.h"
 
+#include <QSettings>
 #include <QString>
 
 #include <functional>
@@ -118,6 +119,11 @@ QString otherModelQuestion(const std::string& fileModel, const std::string& conn
 
 // The folder remembered as "MKRFilePath": everything before the last path separator.
 std::string mkrFolderOf(const std::string& path);
+
+// The folder the file dialogs open in: "Settings"/"MKRFilePath" of the application settings
+// (empty when none was stored yet), and storing the folder of a file just saved or loaded.
+QString storedMkrFolder(QSettings& settings);
+void rememberMkrFolder(QSettings& settings, const QString& filePath);
 
 // The sheet caption after saving or loading: its text up to the first " - ", then " - " and
 // the file path.

@@ -401,6 +401,15 @@ TEST(MkrHelpers, InvalidDataPageStopsSavingWithOneMessage) {
               QString::fromUtf8("Fehler bei der Zeichenanzahl \r\nin der Daten Registerkarte"));
 }
 
+TEST_F(MkrFileTest, RemembersTheFolder) {
+    QSettings settings(QString::fromStdString(path("settings.ini")), QSettings::IniFormat);
+    EXPECT_EQ(storedMkrFolder(settings), QString());
+    rememberMkrFolder(settings, QStringLiteral("/home/tech/Geräte/k7.mkr"));
+    EXPECT_EQ(storedMkrFolder(settings), QStringLiteral("/home/tech/Geräte"));
+    EXPECT_EQ(settings.value(QStringLiteral("Settings/MKRFilePath")).toString(),
+              QStringLiteral("/home/tech/Geräte"));
+}
+
 TEST(MkrHelpers, FolderAndCaption) {
     EXPECT_EQ(mkrFolderOf("/home/tech/configs/a.mkr"), "/home/tech/configs");
     EXPECT_EQ(mkrFolderOf("a.mkr"), "");
