@@ -97,6 +97,9 @@ public:
     // Reads the reader's identity for the firmware check and closes the handle.
     void RecordDeviceIdentity(int& handle);
 
+    // The start-up connection: connect as the commands do, then record the reader's identity.
+    void initialConnection();
+
     // Enables and checks the commands by the DeviceFeatures of the last connection and the
     // language (done whenever a menu opens).
     void updateCommandStates();
@@ -123,7 +126,6 @@ private:
     void createMenus();
     void createToolBar();
     void retranslate();
-    void initialConnection();
     void notAvailable();
     void placeWindow();
 

@@ -70,12 +70,18 @@ bool CVeltraApp::initInstance() {
     installWaitIndicator();
 
     ports_ = std::make_unique<DeviceLinkPortEnumerator>();
-    frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, CMainFrame::Options{});
+    CMainFrame::Options options;
+    options.connectOnFirstShow = false;
+    frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, options);
     if (!frame_->isValid()) {
         QTextStream(stderr) << "The background picture could not be loaded.\n";
         return false;
     }
     frame_->show();
+    // The window is on screen before the reader is asked, then the title shows the reader
+    // before the program's own version list is fetched.
+    processEvents(QEventLoop::ExcludeUserInputEvents);
+    frame_->initialConnection();
     if (settings_->automaticUpdateCheck() && startProgramListDownload) {
         startProgramListDownload(frame_.get());
     }
