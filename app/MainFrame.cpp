@@ -69,7 +69,7 @@ CMainFrame::CMainFrame(AppSettings& settings, PortEnumerator& ports, const Optio
         options_.programDir = QCoreApplication::applicationDirPath();
     }
     resize(700, 670);
-    view_ = new CVeltraView(loadBackgroundPicture(), this);
+    view_ = new CVeltraView(loadBackgroundPicture(devicePixelRatioF()), this);
     setCentralWidget(view_);
 
     createActions();

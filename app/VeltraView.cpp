@@ -16,8 +16,16 @@ static void registerArtwork() {
 
 namespace veltra {
 
-QImage loadBackgroundPicture() {
+QImage loadBackgroundPicture(qreal pixelRatio) {
     registerArtwork();
+    if (pixelRatio > 1.0) {
+        // Drawn at twice the size, so high-density displays show it sharp.
+        QImage sharp(QStringLiteral(":/images/background@2x.png"));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
     return QImage(QStringLiteral(":/images/background.png"));
 }
 
@@ -46,8 +54,9 @@ void CVeltraView::paintEvent(QPaintEvent* event) {
         return;
     }
     const double scale = dpiScale();
-    const QSize drawn(static_cast<int>(std::lround(picture_.width() * scale)),
-                      static_cast<int>(std::lround(picture_.height() * scale)));
+    const QSizeF size = picture_.deviceIndependentSize();
+    const QSize drawn(static_cast<int>(std::lround(size.width() * scale)),
+                      static_cast<int>(std::lround(size.height() * scale)));
     const QRect target((width() - drawn.width()) / 2, 0, drawn.width(), drawn.height());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture_);

@@ -29,7 +29,8 @@ private:
     QImage picture_;
 };
 
-// The background picture built into the program.
-QImage loadBackgroundPicture();
+// The background picture built into the program, in the resolution that suits a display of
+// this device pixel ratio.
+QImage loadBackgroundPicture(qreal pixelRatio);
 
 } // namespace veltra

@@ -63,8 +63,10 @@ void drawCard(QPainter& p, QRectF box) {
     }
 }
 
-QImage background() {
-    QImage image(720, 450, QImage::Format_RGB32);
+// The background at `scale` times its size of 720 x 450 (2 for high-density displays).
+QImage background(int scale) {
+    QImage image(720 * scale, 450 * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     const QColor ground(0xee, 0xf2, 0xf6);
     image.fill(ground);
     QPainter p(&image);
@@ -147,7 +149,8 @@ int main(int argc, char** argv) {
         QImage image;
     };
     const Item items[] = {
-        {"background.png", background()},
+        {"background.png", background(1)},
+        {"background@2x.png", background(2)},
         {"configure.png", symbol([](QPainter& p) {
              drawReader(p, QRectF(6, 14, 36, 56));
              gear(p, QPointF(54, 50), 20, kAccent);

@@ -5,6 +5,7 @@
 #include "HelpManual.h"
 #include "KeyLockIndicators.h"
 #include "StringTable.h"
+#include "VeltraView.h"
 #include "WaitIndicator.h"
 #include "qnlink.h"
 
@@ -59,6 +60,27 @@ TEST_F(DesktopTest, WindowDisabledByTheProgramStaysDisabled) {
     handleReaderWait(QN_WAIT_BEGIN);
     handleReaderWait(QN_WAIT_END);
     EXPECT_FALSE(window.isEnabled());
+}
+
+TEST_F(DesktopTest, BackgroundFitsTheDisplaysPixelRatio) {
+    struct Case {
+        qreal ratio;
+        int pixelWidth;
+    };
+    const Case cases[] = {{1.0, 720}, {1.5, 1440}, {2.0, 1440}};
+    for (const Case& c : cases) {
+        const QImage picture = loadBackgroundPicture(c.ratio);
+        ASSERT_FALSE(picture.isNull()) << c.ratio;
+        EXPECT_EQ(picture.width(), c.pixelWidth) << c.ratio;
+        // Whatever the resolution, the picture covers the same 720 x 450 of the window.
+        EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(720, 450)) << c.ratio;
+        CVeltraView view(picture);
+        EXPECT_TRUE(view.isValid());
+        EXPECT_EQ(view.sizeHint(),
+                  (QSize(qRound(720 * view.dpiScale()), qRound(450 * view.dpiScale()))));
+    }
+    // Without its picture the view, and with it the program, does not start.
+    EXPECT_FALSE(CVeltraView(QImage()).isValid());
 }
 
 TEST_F(DesktopTest, ManualIsTheFirstPdfInTheProgramFolder) {
