@@ -196,26 +196,40 @@ public:
             into = std::move(buffer);
             return true;
         };
-        ReportBlocks blocks;
-        if (!read(2, kReportPrefixBuffer, blocks.prefix)) {
-            const int error = link.lastError(r.handle);
-            closeReader(link, r.handle);
+        // Reading stops at the first block that fails; what was read is still shown.
+        ReportReads reads;
+        const bool complete = [&] {
+            const std::pair<std::optional<std::vector<std::uint8_t>>*, int> order[] = {
+                {&reads.prefix, 2},    {&reads.suffix, 3}, {&reads.pullOff, 5},
+                {&reads.separator, 4}, {&reads.data, 1},   {&reads.parameters, 6}};
+            for (const auto& [into, block] : order) {
+                const int size = block == 2   ? kReportPrefixBuffer
+                                 : block == 6 ? kReportParameterBuffer
+                                              : kReportBlockBuffer;
+                std::vector<std::uint8_t> bytes;
+                if (!read(block, size, bytes)) {
+                    return false;
+                }
+                *into = std::move(bytes);
+            }
+            return true;
+        }();
+        const int error = complete ? 0 : link.lastError(r.handle);
+        closeReader(link, r.handle);
+        const ReportOutcome report = buildReport(reads);
+        if (report.prefixFailed) {
             env_.err << console(readErrorText(error)) << '\n';
             return kExitFailed;
         }
-        const bool complete = read(3, kReportBlockBuffer, blocks.suffix) &&
-                              read(5, kReportBlockBuffer, blocks.pullOff) &&
-                              read(4, kReportBlockBuffer, blocks.separator) &&
-                              read(1, kReportBlockBuffer, blocks.data) &&
-                              read(6, kReportParameterBuffer, blocks.parameters);
-        closeReader(link, r.handle);
-        if (!complete) {
+        for (const QString& line : report.text.split(QStringLiteral("\r\n"))) {
+            if (!line.trimmed().isEmpty()) {
+                env_.out << console(line) << '\n';
+            }
+        }
+        if (!report.complete) {
             // The dialog ends silently here; a shell user is told that the report is partial.
             env_.err << text(kStrModeNotRead) << '\n';
             return kExitFailed;
-        }
-        for (const QString& line : reportLines(blocks)) {
-            env_.out << console(line) << '\n';
         }
         return kExitOk;
     }
