@@ -7,19 +7,12 @@ veltra_add_gtest(test_config_model
             ${CMAKE_CURRENT_LIST_DIR}/ConfigReportTest.cpp
     LIBS veltra_config_model)
 
-# The fuzzers get a copy of their seed corpus in the build tree: libFuzzer adds the inputs it
-# finds to its corpus folder, and those must not land in the source tree.
-foreach(fuzzer ini_parser mkr_load)
-    file(COPY ${CMAKE_SOURCE_DIR}/tests/fuzz/${fuzzer}/corpus/
-         DESTINATION ${CMAKE_CURRENT_BINARY_DIR}/fuzz_${fuzzer}_corpus)
-endforeach()
-
 veltra_add_fuzzer(fuzz_ini_parser
     SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/ini_parser/IniFuzzer.cpp
     LIBS veltra_config_model
-    CORPUS ${CMAKE_CURRENT_BINARY_DIR}/fuzz_ini_parser_corpus)
+    CORPUS ${CMAKE_SOURCE_DIR}/tests/fuzz/ini_parser/corpus)
 
 veltra_add_fuzzer(fuzz_mkr_load
     SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/mkr_load/MkrFuzzer.cpp
     LIBS veltra_config_model
-    CORPUS ${CMAKE_CURRENT_BINARY_DIR}/fuzz_mkr_load_corpus)
+    CORPUS ${CMAKE_SOURCE_DIR}/tests/fuzz/mkr_load/corpus)
