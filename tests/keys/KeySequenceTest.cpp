@@ -66,6 +66,30 @@ TEST(EditorCodeList, PositionIsCode) {
     EXPECT_EQ(KeyNameTable().size(), 50u);
 }
 
+TEST(EditorCodeList, EveryEntryTypedBackGivesItsCode) {
+    // Typing an entry's text finds that entry, except where a shorter rule wins: one character
+    // is its own byte, and two hex digits are a hex code ("F1" is 0xF1, not the function key).
+    const auto list = EditorCodeList();
+    for (std::size_t p = 0; p < list.size(); ++p) {
+        SCOPED_TRACE(list[p]);
+        const std::optional<ASCII> parsed = ParseEntry(list[p]);
+        ASSERT_TRUE(parsed.has_value());
+        const std::string& text = list[p];
+        if (text.size() == 1) {
+            EXPECT_EQ(parsed->code, static_cast<std::uint8_t>(text[0]));
+        } else if (text.size() == 2 && HexDigitValue(text[0]) != 0xFF &&
+                   HexDigitValue(text[1]) != 0xFF) {
+            EXPECT_EQ(parsed->code, HexDigitValue(text[0]) * 16 + HexDigitValue(text[1]));
+        } else {
+            EXPECT_EQ(parsed->code, p);
+            EXPECT_EQ(parsed->name, text);
+        }
+        if (p > 0x20 && p < 0x7F && p != 0x27 && p != 0x5C && p != 0x60) {
+            EXPECT_EQ(text, std::string(1, static_cast<char>(p)));
+        }
+    }
+}
+
 TEST(KeyNames, CodeNameAndRowText) {
     const std::pair<int, const char*> cases[] = {
         {0x0D, "0D H     CR (Enter)"}, {0x41, "41 H     A"},    {0x7F, "7F H     DEL"},
