@@ -515,6 +515,13 @@ bool CIniEx::writeFile() {
             mode = st.st_mode & 07777;
             keepMode = true;
         }
+        // Replacing the file by renaming would get round its write protection; a file the user
+        // may not write stays as it is.
+        if (::access(targetName.c_str(), W_OK) != 0) {
+            writeFailed_ = true;
+            setError(systemError(targetName, errno));
+            return false;
+        }
     }
 
     if (backupOnWrite_) {

@@ -348,6 +348,24 @@ TEST(IniFile, FailedWriteInReadOnlyFolder) {
     EXPECT_EQ(readFile(p), "[S]\nA=1\n");
 }
 
+TEST(IniFile, WriteProtectedFileStaysAsItIs) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+    TempDir dir;
+    const fs::path p = dir / "conf.mkr";
+    writeFile(p, "[S]\nA=1\n");
+    fs::permissions(p, fs::perms::owner_read);
+    CIniEx ini;
+    ASSERT_TRUE(ini.open(p.string(), true, false));
+    ini.writeInt("S", "A", 2);
+    ini.write();
+    EXPECT_TRUE(ini.writeFailed());
+    EXPECT_EQ(readFile(p), "[S]\nA=1\n");
+    ini.close();
+    EXPECT_EQ(readFile(p), "[S]\nA=1\n");
+}
+
 TEST(IniFile, FileHeldByAnotherProcessFailsAfterBoundedWait) {
     TempDir dir;
     const fs::path p = dir / "locked.mkr";
