@@ -545,6 +545,11 @@ bool CIniEx::writeFile() {
         setError(systemError(targetName, errno));
         return false;
     }
+    if (keepMode && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        // Keep the owner of the file being replaced where we may (as root, or the group of a
+        // user's own file); otherwise the new file is ours, as a copy would be.
+        [[maybe_unused]] const int ignored = ::fchown(out.get(), st.st_uid, st.st_gid);
+    }
     const std::string text = toText();
     bool ok = writeAll(out.get(), text) && (!keepMode || ::fchmod(out.get(), mode) == 0) &&
               ::fsync(out.get()) == 0;

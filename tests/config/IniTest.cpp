@@ -282,6 +282,25 @@ TEST(IniFile, NewFileGetsUmaskPermissions) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST(IniFile, RootKeepsTheOwnerOfAUsersFile) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file away";
+    }
+    TempDir dir;
+    const fs::path p = dir / "users.mkr";
+    writeFile(p, "[S]\nA=1\n");
+    ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    {
+        CPrivateProfile profile(p.string());
+        profile.writeInt("S", "A", 2);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(readFile(p), "[S]\r\nA=2\r\n");
+}
+
 TEST(IniFile, FailedWriteLeavesOriginalIntact) {
     TempDir dir;
     const fs::path p = dir / "conf.mkr";
