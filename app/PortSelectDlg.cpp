@@ -386,16 +386,16 @@ void CPortSelectDlg::accept() {
     if (!takeNumber(timeout_, 10, 300000, timeout) || !takeNumber(address_, 1, 255, address)) {
         return;
     }
-    const QList<QListWidgetItem*> chosen = list_->selectedItems();
-    const QString entry = chosen.isEmpty() ? QString() : chosen.first()->text();
-    int code = 0;
-    const bool haveRate = baud_->currentIndex() >= 0;
-    if (haveRate) {
+    std::optional<QString> entry;
+    if (const QList<QListWidgetItem*> chosen = list_->selectedItems(); !chosen.isEmpty()) {
+        entry = chosen.first()->text();
+    }
+    std::optional<int> code;
+    if (baud_->currentIndex() >= 0) {
         code = encodeBaudCode(baud_->currentText().toInt(), parity_->currentIndex(),
                               stopBits_->currentIndex() == 1 ? 2 : 1);
     }
-    selection_.store(chosen.isEmpty() ? nullptr : &entry, haveRate ? &code : nullptr, timeout,
-                     address, ethernet_->isChecked());
+    selection_.store(entry, code, timeout, address, ethernet_->isChecked());
     settings_.sync();
     QDialog::accept();
 }

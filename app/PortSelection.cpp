@@ -151,13 +151,13 @@ ConnectionTarget PortSelection::target() const {
     return t;
 }
 
-void PortSelection::store(const QString* entry, const int* baudCode, int timeoutMs,
-                          int deviceAddress, bool ethernet) {
-    if (entry != nullptr) {
+void PortSelection::store(const std::optional<QString>& entry, std::optional<int> baudCode,
+                          int timeoutMs, int deviceAddress, bool ethernet) {
+    if (entry) {
         setCurrentName(*entry);
         settings_.setPortName(*entry);
     }
-    if (baudCode != nullptr) {
+    if (baudCode) {
         baudCode_ = *baudCode;
         settings_.setBaudCode(*baudCode);
     }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace veltra {
 
@@ -70,8 +71,8 @@ public:
 
     // Stores the dialog's choice: the entry (if any), the baud-rate code (if a rate is chosen),
     // time-out, address and the Ethernet switch.
-    void store(const QString* entry, const int* baudCode, int timeoutMs, int deviceAddress,
-               bool ethernet);
+    void store(const std::optional<QString>& entry, std::optional<int> baudCode, int timeoutMs,
+               int deviceAddress, bool ethernet);
 
 private:
     AppSettings& settings_;
