@@ -1,5 +1,6 @@
 #include "DeviceMonitor.h"
 
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cstring>
@@ -12,7 +13,11 @@ DeviceMonitor::DeviceMonitor(QObject* parent) : QObject(parent) {
     if (udev_ == nullptr) {
         return;
     }
-    monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+    // Events come from the udev daemon once it has set a device up. Where no daemon runs (a
+    // container, a minimal system) the kernel's own events are taken instead; the repeated
+    // refreshes after an arrival cover the time until the device node exists.
+    const bool daemon = QFileInfo::exists(QStringLiteral("/run/udev/control"));
+    monitor_ = udev_monitor_new_from_netlink(udev_, daemon ? "udev" : "kernel");
     if (monitor_ == nullptr) {
         return;
     }

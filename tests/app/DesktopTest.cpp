@@ -2,6 +2,7 @@
 // found in the program folder, and the keyboard lock indicators read from the kernel's LEDs.
 #include "AppTestSupport.h"
 
+#include "DeviceMonitor.h"
 #include "HelpManual.h"
 #include "KeyLockIndicators.h"
 #include "StringTable.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 #include <QWidget>
@@ -81,6 +83,33 @@ TEST_F(DesktopTest, BackgroundFitsTheDisplaysPixelRatio) {
     }
     // Without its picture the view, and with it the program, does not start.
     EXPECT_FALSE(CVeltraView(QImage()).isValid());
+}
+
+TEST_F(DesktopTest, DeviceEventsReachTheMonitor) {
+    // The kernel repeats a device's event when its uevent file is written (needs root).
+    const QString uevent = QStringLiteral("/sys/class/tty/ttyS0/uevent");
+    QFile probe(uevent);
+    if (!probe.open(QIODevice::WriteOnly)) {
+        GTEST_SKIP() << "cannot trigger device events here";
+    }
+    probe.close();
+    DeviceMonitor monitor;
+    ASSERT_TRUE(monitor.isActive());
+    struct Case {
+        const char* action;
+        int code;
+    };
+    const Case cases[] = {{"change", kDeviceNodesChanged}, {"add", kDeviceArrival}};
+    for (const Case& c : cases) {
+        QSignalSpy spy(&monitor, &DeviceMonitor::deviceChanged);
+        QFile trigger(uevent);
+        ASSERT_TRUE(trigger.open(QIODevice::WriteOnly));
+        trigger.write(c.action);
+        trigger.close();
+        ASSERT_TRUE(spy.wait(3000)) << c.action;
+        EXPECT_EQ(spy.takeFirst().at(0).toInt(), c.code) << c.action;
+        QTest::qWait(100);
+    }
 }
 
 TEST_F(DesktopTest, ManualIsTheFirstPdfInTheProgramFolder) {
