@@ -31,7 +31,7 @@ QString readerTitle(const ReaderIdentity& identity, const QString& connectionStr
 
 // Opens the stored interface. Returns a handle (> 0, in programming mode, owned by the caller),
 // or kOpenFailed, kOpenNoIdentity, kOpenUnsupported, kOpenNoReaderMode. A corrected baud rate
-// is stored and announced (string 290). `features` changes only when a reader is accepted.
+// is stored and announced to the user. `features` changes only when a reader is accepted.
 int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& features);
 
 // OpenConfiguredReader with the messages for refused readers (when `messages` is on). Returns
