@@ -235,6 +235,7 @@ void CPortSelectDlg::entrySelected() {
 void CPortSelectDlg::hidModePressed() {
     const QList<QListWidgetItem*> chosen = list_->selectedItems();
     if (!chosen.isEmpty() && IsMakerVirtualCom(chosen.first()->text())) {
+        const WaitCursor wait;
         const QByteArray entry = chosen.first()->text().toUtf8();
         const int handle = QnOpenPort(entry.constData(), 19200, 0, kSwitchTimeoutMs);
         if (handle > 0) {
@@ -255,6 +256,7 @@ void CPortSelectDlg::virtualComPressed() {
     const QString entry = chosen.isEmpty() ? QString() : chosen.first()->text();
     if (entry.startsWith(usbPrefix()) && IsKnownHidReader(entry)) {
         if (ports_.cdcDriverInstalled()) {
+            const WaitCursor wait;
             const QByteArray name = entry.mid(usbPrefix().size()).toUtf8();
             const int handle = QnOpenPort(name.constData(), 19200, 0, kSwitchTimeoutMs);
             if (handle > 0) {
