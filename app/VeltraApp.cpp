@@ -8,28 +8,68 @@
 #include "WaitIndicator.h"
 
 #include <QCommandLineParser>
-#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace veltra {
 
 CommandLine parseCommandLine(const QStringList& arguments) {
     CommandLine result;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Configuration tool for 125 kHz RFID readers"));
     const QCommandLineOption port(
         QStringList{QStringLiteral("port")},
         QStringLiteral("Use interface NAME (e.g. COM1, /dev/ttyUSB0), stored as the chosen one."),
         QStringLiteral("NAME"));
     parser.addOption(port);
     parser.addHelpOption();
+    // "-platform offscreen" and the like belong to Qt, which takes them out later.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!parser.parse(arguments)) {
-        result.ok = false;
-        result.error = parser.errorText();
-        return result;
+        static const QStringList kQtOptions = {QStringLiteral("platform"),
+                                               QStringLiteral("platformpluginpath"),
+                                               QStringLiteral("platformtheme"),
+                                               QStringLiteral("plugin"),
+                                               QStringLiteral("qwindowgeometry"),
+                                               QStringLiteral("qwindowicon"),
+                                               QStringLiteral("qwindowtitle"),
+                                               QStringLiteral("reverse"),
+                                               QStringLiteral("session"),
+                                               QStringLiteral("style"),
+                                               QStringLiteral("stylesheet"),
+                                               QStringLiteral("widgetcount"),
+                                               QStringLiteral("display"),
+                                               QStringLiteral("geometry"),
+                                               QStringLiteral("qmljsdebugger"),
+                                               QStringLiteral("nograb"),
+                                               QStringLiteral("dograb"),
+                                               QStringLiteral("sync"),
+                                               QStringLiteral("fontengine"),
+                                               QStringLiteral("dialogs"),
+                                               QStringLiteral("name"),
+                                               QStringLiteral("title"),
+                                               QStringLiteral("visual")};
+        const QStringList unknown = parser.unknownOptionNames();
+        const bool onlyQt = !unknown.isEmpty() &&
+                            std::all_of(unknown.begin(), unknown.end(), [](const QString& name) {
+                                return kQtOptions.contains(name);
+                            });
+        if (!onlyQt) {
+            result.ok = false;
+            result.error = parser.errorText();
+            return result;
+        }
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        result.ok = false;
-        result.error = parser.helpText();
+        // Written out here: the parser's own help text needs a running application object,
+        // and help must work without a display.
+        result.help = true;
+        result.error = QStringLiteral(
+            "Usage: quarnel-veltra [--port NAME]\n"
+            "Configuration tool for 125 kHz RFID readers.\n\n"
+            "  --port NAME  use interface NAME (e.g. COM1, /dev/ttyUSB0, /dev/pts/7), stored as\n"
+            "               the chosen interface before the program connects\n"
+            "  -h, --help   show this help\n");
         return result;
     }
     if (parser.isSet(port)) {
@@ -53,12 +93,7 @@ CVeltraApp::~CVeltraApp() {
     removeWaitIndicator();
 }
 
-bool CVeltraApp::initInstance() {
-    const CommandLine line = parseCommandLine(arguments());
-    if (!line.ok) {
-        QTextStream(stderr) << line.error << '\n';
-        return false;
-    }
+bool CVeltraApp::initInstance(const CommandLine& line) {
     settings_ = std::make_unique<AppSettings>();
     if (!line.port.isEmpty()) {
         settings_->setPortName(line.port);
@@ -74,7 +109,7 @@ bool CVeltraApp::initInstance() {
     options.connectOnFirstShow = false;
     frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, options);
     if (!frame_->isValid()) {
-        QTextStream(stderr) << "The background picture could not be loaded.\n";
+        std::fputs("The background picture could not be loaded.\n", stderr);
         return false;
     }
     frame_->show();

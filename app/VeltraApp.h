@@ -14,11 +14,13 @@ class AppSettings;
 class CMainFrame;
 class DeviceLinkPortEnumerator;
 
-// What the command line asks for.
+// What the command line asks for. Read before the application object exists, so that help and
+// errors need no display.
 struct CommandLine {
     QString port; // --port NAME: use this interface, as if chosen in the interface dialog
+    bool help = false;
     bool ok = true;
-    QString error;
+    QString error; // what went wrong, or the help text with `help`
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);
@@ -32,7 +34,7 @@ public:
     // Start-up: settings, the reader version list download, the main window with its view,
     // showing it (which connects to the stored interface), then the program version list
     // download when automatic checks are on. False when the program cannot start.
-    bool initInstance();
+    bool initInstance(const CommandLine& line);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
 

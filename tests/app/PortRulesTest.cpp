@@ -316,13 +316,23 @@ TEST(CommandLineRules, PortOption) {
         {{program, QStringLiteral("--port")}, false, ""},
         {{program, QStringLiteral("--port"), QStringLiteral("  ")}, false, ""},
         {{program, QStringLiteral("--colour")}, false, ""},
+        {{program, QStringLiteral("-colour"), QStringLiteral("--port=COM2")}, false, ""},
+        // Qt's own options are left to Qt.
+        {{program, QStringLiteral("-platform"), QStringLiteral("offscreen"),
+          QStringLiteral("--port"), QStringLiteral("COM4")},
+         true,
+         "COM4"},
     };
     for (const Case& c : cases) {
         const CommandLine line = parseCommandLine(c.arguments);
         EXPECT_EQ(line.ok, c.ok) << c.arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(line.port, QString::fromUtf8(c.port));
         EXPECT_EQ(line.error.isEmpty(), c.ok);
+        EXPECT_FALSE(line.help);
     }
+    const CommandLine help = parseCommandLine({program, QStringLiteral("--help")});
+    EXPECT_TRUE(help.help);
+    EXPECT_TRUE(help.error.contains(QStringLiteral("--port")));
 }
 
 } // namespace
