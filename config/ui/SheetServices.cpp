@@ -1,0 +1,10 @@
+#include "SheetServices.h"
+
+namespace veltra {
+
+SheetServices& sheetServices() {
+    static SheetServices services;
+    return services;
+}
+
+} // namespace veltra
