@@ -42,6 +42,17 @@ unsigned long comNumber(std::string_view s, std::string_view& rest) {
     return std::stoul(std::string(s.substr(3, end - 3)));
 }
 
+// The port list names the maker's USB virtual COM ports with a description, e.g.
+// "/dev/ttyACM0 [Zem Virtual COM]"; the program stores and passes that text as it was listed.
+// The description names no device, so it is left out of the path that is opened.
+std::string_view withoutDescription(std::string_view s) {
+    const std::size_t open = s.rfind(" [");
+    if (open == std::string_view::npos || !s.ends_with(']')) {
+        return s;
+    }
+    return s.substr(0, open);
+}
+
 } // namespace
 
 PortName parsePortName(std::string_view text) {
@@ -87,12 +98,13 @@ PortName parsePortName(std::string_view text) {
     std::string_view after;
     if (const unsigned long n = comNumber(rest, after); n != 0) {
         result.kind = LinkKind::Serial;
-        result.device = "/dev/ttyS" + std::to_string(n - 1) + std::string(after);
+        result.device =
+            "/dev/ttyS" + std::to_string(n - 1) + std::string(withoutDescription(after));
         return result;
     }
     if (rest.starts_with("/dev/")) {
         result.kind = LinkKind::Serial;
-        result.device = result.name;
+        result.device = std::string(withoutDescription(rest));
         return result;
     }
     result.kind = LinkKind::Ftdi;
