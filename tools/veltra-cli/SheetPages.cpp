@@ -110,32 +110,8 @@ std::optional<WorkflowMessage> checkDataRecord(const DataFormatRecord& record) {
     return std::nullopt;
 }
 
-ReaderParameters pageParameters(const ReaderParameters& parameters) {
-    static constexpr std::array<int, 8> listed{2400,  4800,  9600,   19200,
-                                               38400, 57600, 115200, 230400};
-    ReaderParameters p = parameters;
-    int rate = baudRateOf(p.baudRate);
-    bool known = false;
-    for (int value : listed) {
-        known = known || value == rate;
-    }
-    if (!known) {
-        rate = 19200;
-    }
-    p.baudRate = rate + serialFormatCode(p.baudRate);
-    if (p.powerOnMode < 0 || p.powerOnMode > 2) {
-        p.powerOnMode = -1;
-    }
-    p.dtrMode = p.dtrMode != 0 ? 1 : 0;
-    return p;
-}
-
 std::optional<WorkflowMessage> checkParameters(const ReaderParameters& parameters) {
-    ParameterPageEntries e;
-    e.prompt = characterText(static_cast<std::uint8_t>(parameters.prompt));
-    e.cycleTimeMs = parameters.cycleTimeMs;
-    e.timeoutMs = parameters.timeoutMs;
-    if (const CheckResult failure = checkParameterPage(e)) {
+    if (const CheckResult failure = checkParameterValues(parameters)) {
         return messageOf(*failure);
     }
     return std::nullopt;

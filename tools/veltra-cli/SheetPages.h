@@ -5,6 +5,7 @@
 
 #include "ConfigurationWorkflow.h"
 #include "MkrFile.h"
+#include "ParamPageRules.h"
 
 #include <optional>
 
@@ -45,11 +46,6 @@ DataFormatRecord pageRecord(const DataFormatRecord& record, std::uint32_t featur
 
 // The page checks of one data record; nullopt when it passes.
 std::optional<WorkflowMessage> checkDataRecord(const DataFormatRecord& record);
-
-// The parameters as the parameter page takes them over: the baud rate as the "Setzen" list can
-// show it (an unlisted rate becomes 19200, the line-format code stays), the power-on mode only
-// as a page index 0..2.
-ReaderParameters pageParameters(const ReaderParameters& parameters);
 
 // The page checks of the parameters; nullopt when they pass.
 std::optional<WorkflowMessage> checkParameters(const ReaderParameters& parameters);

@@ -1,0 +1,15 @@
+// The pull-off page of the configuration sheet.
+#pragma once
+
+#include "CEingabeBasisRegisterkarteSeriell.h"
+#include "StringTable.h"
+
+namespace veltra {
+
+class CEndeRegisterkarteSeriell : public CEingabeBasisRegisterkarteSeriell {
+public:
+    explicit CEndeRegisterkarteSeriell(QWidget* parent = nullptr)
+        : CEingabeBasisRegisterkarteSeriell(str(131), str(131), parent) {}
+};
+
+} // namespace veltra
