@@ -1,8 +1,10 @@
 #include "DialogLauncher.h"
 
-// None of these dialogs is part of this build yet. Each function is where its dialog will be
-// created and run; until then it shows nothing and leaves `handle` to the caller, who closes
-// it.
+#include "CFilterParameterDlg.h"
+#include "FilterSettings.h"
+
+// Each function creates and runs its dialog. One whose dialog is not part of this build yet
+// shows nothing, returns Outcome::Unavailable and leaves `handle` to the caller, who closes it.
 
 namespace veltra::dialogs {
 
@@ -16,8 +18,10 @@ Outcome openConfigurationReport(QWidget* /*parent*/, int& /*handle*/, int /*baud
     return Outcome::Unavailable;
 }
 
-Outcome openFilterDialog(QWidget* /*parent*/) {
-    return Outcome::Unavailable;
+Outcome openFilterDialog(QWidget* parent) {
+    ProfileFilterSettings settings;
+    CFilterParameterDlg dialog(settings, parent);
+    return dialog.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 
 Outcome openLanSettings(QWidget* /*parent*/, const QString& /*connectionString*/,

@@ -1,6 +1,7 @@
 #include "VeltraApp.h"
 
 #include "AppSettings.h"
+#include "CFunktionTestDlg.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PortSelection.h"
@@ -108,6 +109,7 @@ bool CVeltraApp::initInstance(const CommandLine& line) {
     CMainFrame::Options options;
     options.connectOnFirstShow = false;
     frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, options);
+    installFunctionTest(*settings_, *ports_, frame_.get());
     if (!frame_->isValid()) {
         std::fputs("The background picture could not be loaded.\n", stderr);
         return false;
