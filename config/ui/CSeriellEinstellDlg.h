@@ -1,0 +1,98 @@
+// The configuration sheet of a reader: the parameter page, the prefix page, one or two data
+// pages, the suffix, pull-off and separator pages. It reads the reader's configuration when it
+// opens, saves and loads it as a .mkr file and programs it back into the reader. Reading and
+// programming run the configuration workflow with the pages as its source; the sheet adds the
+// wait cursor, the progress line and the messages.
+#pragma once
+
+#include "CEinstellDlg.h"
+#include "ConfigurationWorkflow.h"
+#include "MkrFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace veltra {
+
+class CDatenRegisterkarteSeriell;
+class CEingabeBasisRegisterkarteSeriell;
+class CParamRegisterkarteSeriell;
+class MkrFileChooser;
+class ReaderLink;
+
+class CSeriellEinstellDlg : public CEinstellDlg {
+    Q_OBJECT
+public:
+    // `handle` is the main window's open connection (0 for none), which the sheet takes over and
+    // closes after reading; `baudCode` the interface's baud-rate code; `features` the reader's
+    // DeviceFeatures word, which decides the pages.
+    CSeriellEinstellDlg(QWidget* parent, int handle, int baudCode, std::uint32_t features);
+    ~CSeriellEinstellDlg() override;
+
+    // Reads the reader, then shows the sheet.
+    int exec() override;
+
+    // The reading sequence (run once when the sheet opens). False when no reader was reached;
+    // the pages then keep their initial state.
+    bool readReader();
+    // "Programmieren": true when the reader was programmed.
+    bool programReader();
+    // "Speichern": true when a file was written.
+    bool saveConfiguration();
+    // "Laden": true when a file was loaded.
+    bool loadConfiguration();
+
+    // The standard file dialog unless a test sets another chooser (the sheet does not own it).
+    void setFileChooser(MkrFileChooser* chooser);
+    // The real device link unless a test sets another.
+    void setLink(ReaderLink& link) { link_ = &link; }
+
+    std::uint32_t features() const { return features_; }
+    const std::string& modelName() const { return modelName_; }
+
+    CParamRegisterkarteSeriell* parameterPage() const { return param_; }
+    CEingabeBasisRegisterkarteSeriell* prefixPage() const { return prefix_; }
+    CDatenRegisterkarteSeriell* dataPage(int index) const { return index == 0 ? data1_ : data2_; }
+    CEingabeBasisRegisterkarteSeriell* suffixPage() const { return suffix_; }
+    CEingabeBasisRegisterkarteSeriell* pullOffPage() const { return pullOff_; }
+    CEingabeBasisRegisterkarteSeriell* separatorPage() const { return separator_; }
+
+protected:
+    void onSave() override;
+    void onLoad() override;
+    void onProgram() override;
+
+private:
+    class PageSource;
+
+    OpenResult openReader();
+    WorkflowCallbacks callbacks();
+    bool anythingModified() const;
+    void markUnchanged();
+    void setCaptionFile(const QString& path);
+    MkrContent pageContent(const ReaderParameters& parameters) const;
+
+    ReaderLink* link_;
+    int handle_;
+    int baudCode_;
+    std::uint32_t features_;
+    std::string modelName_;
+    std::optional<bool> dtrSupported_;
+    // Keyboard readers have no serial parameter page; their parameters stay as read.
+    ReaderParameters readParameters_;
+
+    CParamRegisterkarteSeriell* param_ = nullptr;
+    CEingabeBasisRegisterkarteSeriell* prefix_ = nullptr;
+    CDatenRegisterkarteSeriell* data1_ = nullptr;
+    CDatenRegisterkarteSeriell* data2_ = nullptr;
+    CEingabeBasisRegisterkarteSeriell* suffix_ = nullptr;
+    CEingabeBasisRegisterkarteSeriell* pullOff_ = nullptr;
+    CEingabeBasisRegisterkarteSeriell* separator_ = nullptr;
+
+    std::unique_ptr<MkrFileChooser> ownChooser_;
+    MkrFileChooser* chooser_ = nullptr;
+};
+
+} // namespace veltra

@@ -1,0 +1,181 @@
+#include "CTestDlg.h"
+
+#include "ConfigReport.h"
+#include "MessageBox.h"
+#include "ReaderConnector.h"
+#include "SheetServices.h"
+#include "StringTable.h"
+#include "WaitIndicator.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace veltra {
+namespace {
+
+// Reply buffers: the prefix block as the report has always read it, the other sequence blocks
+// and the data block in full, the parameter block in its four bytes.
+constexpr int kPrefixBuffer = 64;
+constexpr int kBlockBuffer = 255;
+constexpr int kParameterBuffer = 4;
+
+constexpr int kStrConnectionFailed = 151;
+
+std::optional<std::vector<std::uint8_t>> readBlock(ReaderLink& link, int handle, int block,
+                                                   int size) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
+    const int n = link.readParameterBlock(handle, block, buffer.data(), size);
+    if (n < 0) {
+        return std::nullopt;
+    }
+    buffer.resize(static_cast<std::size_t>(std::min(n, size)));
+    return buffer;
+}
+
+QPushButton* dialogButton(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CTestDlg::CTestDlg(QWidget* parent, int handle, int baudCode, std::uint32_t features)
+    : QDialog(parent), link_(&qnLink()), handle_(handle), baudCode_(baudCode), features_(features) {
+    setWindowTitle(str(75510));
+
+    text_ = new QPlainTextEdit(this);
+    text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Room for the widest line of a report (the byte-order texts) and a full report without
+    // scrolling on an ordinary screen.
+    const QFontMetrics metrics(text_->font());
+    text_->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('0')) * 64,
+                          metrics.lineSpacing() * 24);
+
+    notice_ = new QLabel(this);
+    notice_->setWordWrap(true);
+    notice_->setVisible(false);
+
+    read_ = dialogButton(str(75511), this);
+    clear_ = dialogButton(str(75512), this);
+    close_ = dialogButton(str(75513), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(read_);
+    buttons->addWidget(clear_);
+    buttons->addStretch(1);
+    buttons->addWidget(close_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_, 1);
+    layout->addWidget(notice_);
+    layout->addLayout(buttons);
+
+    connect(read_, &QPushButton::clicked, this, [this] { readContent(); });
+    connect(clear_, &QPushButton::clicked, this, [this] {
+        text_->clear();
+        notice_->clear();
+        notice_->setVisible(false);
+    });
+    connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CTestDlg::~CTestDlg() {
+    // A connection handed over but never read (the dialog was not opened) is still ours.
+    if (handle_ > 0) {
+        closeReader(*link_, handle_);
+        handle_ = 0;
+    }
+}
+
+int CTestDlg::exec() {
+    if (!readContent()) {
+        return QDialog::Rejected;
+    }
+    return QDialog::exec();
+}
+
+QString CTestDlg::reportText() const {
+    return text_->toPlainText();
+}
+
+QString CTestDlg::noticeText() const {
+    return notice_->isHidden() ? QString() : notice_->text();
+}
+
+void CTestDlg::showText(const QString& text) {
+    // The report separates its lines with CR LF; the text field wants bare line breaks.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text_->setPlainText(shown);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool CTestDlg::readContent() {
+    WaitCursor wait;
+    text_->clear();
+    notice_->clear();
+    notice_->setVisible(false);
+
+    int handle = handle_;
+    handle_ = 0; // whatever happens below, this reading closes the connection
+    if (handle <= 0) {
+        int baud = baudCode_;
+        std::uint32_t features = features_;
+        if (sheetServices().connectReader) {
+            handle = sheetServices().connectReader(this, baud, features);
+        }
+        if (handle <= 0) {
+            messageBox().show(this, str(kStrConnectionFailed), IMessageBox::Kind::Warning);
+            return false;
+        }
+        baudCode_ = baud;
+        features_ = features;
+    }
+
+    ReaderLink& link = *link_;
+    ReportReads reads;
+    const std::pair<std::optional<std::vector<std::uint8_t>>*, int> order[] = {
+        {&reads.prefix, 2}, {&reads.suffix, 3}, {&reads.pullOff, 5}, {&reads.separator, 4}};
+    bool failed = false;
+    for (const auto& [into, block] : order) {
+        *into = readBlock(link, handle, block, block == 2 ? kPrefixBuffer : kBlockBuffer);
+        if (!*into) {
+            failed = true;
+            break;
+        }
+        showText(buildReport(reads).text);
+    }
+    if (!failed) {
+        reads.data = readBlock(link, handle, 1, kBlockBuffer);
+        if (reads.data) {
+            reads.parameters = readBlock(link, handle, 6, kParameterBuffer);
+        }
+    }
+    const int error = link.lastError(handle);
+    closeReader(link, handle);
+
+    const ReportOutcome report = buildReport(reads);
+    showText(report.text);
+    if (report.prefixFailed) {
+        messageBox().show(this, readErrorText(error), IMessageBox::Kind::Warning);
+    } else if (!report.complete) {
+        // The reader stopped answering part-way: say so rather than leave a report that looks
+        // complete but lacks the data formats or the parameters.
+        notice_->setText(str(75514));
+        notice_->setVisible(true);
+    }
+    return true;
+}
+
+} // namespace veltra

@@ -1,0 +1,114 @@
+// Shared pieces of the configuration sheet's widget tests: one QApplication, settings in a
+// fresh temporary folder, a message box that records and answers, and the sheet services built
+// on the real connection procedure against a simulated reader.
+#pragma once
+
+#include "MessageBox.h"
+#include "ReaderConnector.h"
+#include "SheetServices.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace veltra::test {
+
+inline QApplication& sheetApplication() {
+    static int argc = 1;
+    static char name[] = "sheet_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* created = new QApplication(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("Veltra Tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("Sheet Tests"));
+        return created;
+    }();
+    return *app;
+}
+
+class RecordingMessageBox final : public IMessageBox {
+public:
+    void show(QWidget* /*parent*/, const QString& text, Kind /*kind*/) override {
+        shown.push_back(text);
+    }
+    bool askYesNo(QWidget* /*parent*/, const QString& text) override {
+        asked.push_back(text);
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<QString> shown;
+    std::vector<QString> asked;
+    std::deque<bool> answers;
+};
+
+// Each test: the application, empty settings, a temporary folder, the recording message box, and
+// services that connect to `port` (empty: no reader answers) the way the program's connection
+// procedure does, storing the baud-rate code in `storedBaud`.
+class SheetTest : public ::testing::Test {
+protected:
+    SheetTest() {
+        sheetApplication();
+        // Settings go to Qt's test location, under a name of their own, emptied for every test.
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        setMessageBox(&messages);
+        SheetServices& services = sheetServices();
+        services = SheetServices{};
+        services.connectReader = [this](QWidget*, int& baudCode, std::uint32_t& features) {
+            ++connects;
+            if (port.empty()) {
+                return 0;
+            }
+            ConnectionTarget target;
+            target.connectionString = port;
+            target.baudCode = storedBaud;
+            target.timeoutMs = 500;
+            const OpenResult opened = openConfiguredReader(target);
+            if (opened.handle <= 0) {
+                return 0;
+            }
+            baudCode = storedBaud;
+            features = opened.features;
+            return opened.handle;
+        };
+        services.closeReader = [](int& handle) {
+            closeReader(handle);
+            handle = 0;
+        };
+        services.storedBaudCode = [this] { return storedBaud; };
+        services.storeBaudCode = [this](int code) { storedBaud = code; };
+    }
+    ~SheetTest() override {
+        sheetServices() = SheetServices{};
+        setMessageBox(nullptr);
+    }
+
+    // Opens the simulated reader as the main window does before it opens a dialog.
+    OpenResult openReader() {
+        ConnectionTarget target;
+        target.connectionString = port;
+        target.baudCode = storedBaud;
+        target.timeoutMs = 500;
+        return openConfiguredReader(target);
+    }
+
+    QTemporaryDir tempDir;
+    RecordingMessageBox messages;
+    std::string port;
+    int storedBaud = 19200;
+    int connects = 0;
+};
+
+} // namespace veltra::test
