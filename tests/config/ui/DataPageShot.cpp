@@ -1,0 +1,60 @@
+// Saves pictures of the data format page for a layout review:
+//   data_page_shot <folder>
+// writes data-blocks.png (single blocks, Hitag2 with password) and data-sequence.png (block
+// sequence), each of a page shown in a tab like the configuration sheet does. Run under a
+// display (xvfb-run -a); QT_SCALE_FACTOR=2 gives the 200 % pictures.
+#include "CDatenRegisterkarteSeriell.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: data_page_shot <folder>\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const std::uint32_t features = ((1u << 21) - 1) & ~(1u << 9);
+
+    veltra::DataFormatRecord blocks;
+    blocks.active = 1;
+    blocks.transponderType = veltra::chip::Hitag2;
+    blocks.registers = {4, 5, 255, 255};
+    blocks.byteMasks = {0x0F, 0x03, 255, 255};
+    blocks.hitag2Password = "4D494B52";
+    blocks.length = 16;
+    blocks.validBytes = 8;
+    blocks.typeIdLeft = 'H';
+
+    veltra::DataFormatRecord sequence = blocks;
+    sequence.transponderType = veltra::chip::ATA5577 | veltra::kBlockSequenceFlag;
+    sequence.registers = {1, 12, 255, 255};
+    sequence.alignment = 5;
+    sequence.modSpeed = 6;
+
+    int failures = 0;
+    for (const auto& [name, record] :
+         {std::pair{"data-blocks.png", blocks}, std::pair{"data-sequence.png", sequence}}) {
+        QTabWidget sheet;
+        auto* first = new veltra::CDatenRegisterkarteSeriell(features, true);
+        auto* second = new veltra::CDatenRegisterkarteSeriell(features, false);
+        second->setFirstDataPage(first);
+        sheet.addTab(first, first->pageTitle());
+        sheet.addTab(second, second->pageTitle());
+        first->setFromRecord(record);
+        sheet.show();
+        QApplication::processEvents();
+        sheet.resize(sheet.sizeHint());
+        QApplication::processEvents();
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        if (!sheet.grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            ++failures;
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
