@@ -121,8 +121,8 @@ void CFunktionTestDlg::buildControls() {
     hex_ = new QLineEdit(this);
     hex_->setReadOnly(true);
 
-    // The data fields in a fixed-pitch font at the dialog's size, so that each character
-    // stands above its hexadecimal byte.
+    // The data fields in a fixed-pitch font at the dialog's size, so that the bytes of a
+    // telegram stand in even columns.
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setFamilies({QStringLiteral("Courier New"), fixed.family()});
     fixed.setStyleHint(QFont::TypeWriter);
