@@ -18,7 +18,9 @@ add_library(veltra_config_model STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.h
     ${CMAKE_CURRENT_LIST_DIR}/ParamPageRules.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ParamPageRules.h)
+    ${CMAKE_CURRENT_LIST_DIR}/ParamPageRules.h
+    ${CMAKE_CURRENT_LIST_DIR}/DataPageRules.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DataPageRules.h)
 target_include_directories(veltra_config_model PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                       ${CMAKE_SOURCE_DIR})
 target_link_libraries(veltra_config_model PUBLIC veltra_ini veltra_keys veltra_strings Qt6::Core)

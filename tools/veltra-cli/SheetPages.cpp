@@ -1,6 +1,7 @@
 #include "SheetPages.h"
 
 #include "ConfigChecks.h"
+#include "DataPageRules.h"
 
 #include <array>
 #include <string>
@@ -22,89 +23,10 @@ WorkflowMessage messageOf(const CheckFailure& failure) {
     return {failure.stringId, failure.message().toStdString()};
 }
 
-std::string characterText(std::uint8_t c) {
-    return c == 0 ? std::string() : std::string(1, static_cast<char>(c));
-}
-
 } // namespace
 
-DataFormatRecord pageRecord(const DataFormatRecord& record, std::uint32_t features) {
-    auto has = [features](std::uint32_t bit) { return (features & bit) != 0; };
-    DataFormatRecord r = record;
-    if (r.display == 5 && !has(feature::AsciiNoNulDisplay)) {
-        r.display = 2;
-    }
-    if (!has(feature::AsciiDisplay) && r.display > 1) {
-        r.display = 0;
-    }
-    if (!has(feature::SecondDataPage)) {
-        if (r.display == 3) {
-            r.display = 1;
-        } else if (r.display == 4) {
-            r.display = 0;
-        }
-    }
-    if (r.isFixedFormat()) {
-        return r;
-    }
-    std::uint8_t chip = r.chipCode();
-    const bool sequence = r.isBlockSequence();
-    if (chip == chip::EM4569 && !has(feature::Em4569AndReversal)) {
-        chip = chip::Hitag1;
-    } else if (chip == chip::HitagMicro && !has(feature::SecondDataPage)) {
-        chip = chip::HitagS;
-    } else if (chip == chip::EM4305 && !has(feature::SecondDataPage)) {
-        chip = chip::Hitag1;
-    } else if ((chip == chip::ATA5575 && !has(feature::SecondDataPage)) ||
-               (chip == chip::ATA5551 && !has(feature::Ata5551))) {
-        chip = chip::ATA5577;
-    } else if (chip == chip::SIC7888 && !has(feature::Sic7888)) {
-        chip = chip::HitagS;
-    } else if (chip == chip::ATA5577Pw && !has(feature::Ata5577Password)) {
-        chip = chip::ATA5577;
-    } else if (chip == chip::Tiris && !has(feature::HdxFormats)) {
-        chip = chip::HitagS;
-    }
-    r.transponderType = static_cast<std::uint8_t>(chip | (sequence ? kBlockSequenceFlag : 0));
-    if (sequence && r.registers[0] != kUidRegister && !has(feature::BlockSequence)) {
-        // The page shows single blocks with empty block fields.
-        r.transponderType = chip;
-        r.registers = {kNoEntry, kNoEntry, kNoEntry, kNoEntry};
-    }
-    return r;
-}
-
 std::optional<WorkflowMessage> checkDataRecord(const DataFormatRecord& record) {
-    DataPageEntries e;
-    if (record.active == 0) {
-        e.selection = DataSelection::None;
-    } else if (record.isFixedFormat()) {
-        e.selection = DataSelection::FixedFormat;
-    } else if (record.registers[0] == kUidRegister) {
-        e.selection = DataSelection::Uid;
-    } else if (record.isBlockSequence()) {
-        e.selection = DataSelection::BlockSequence;
-        e.startBlock = std::to_string(record.registers[0]);
-        e.lengthInBytes = std::to_string(record.registers[1]);
-    } else {
-        e.selection = DataSelection::SingleBlocks;
-        for (std::size_t i = 0; i < 4; ++i) {
-            e.blocks[i] = record.registers[i] == kNoEntry ? std::string()
-                                                          : std::to_string(record.registers[i]);
-        }
-    }
-    e.chip = record.isFixedFormat() ? 0 : record.chipCode();
-    if (e.chip == chip::Hitag2) {
-        e.password = record.hitag2Password;
-    } else if (e.chip == chip::ATA5577Pw) {
-        e.password = record.ata5577Password;
-    }
-    e.typeIdBefore = characterText(record.typeIdLeft);
-    e.typeIdAfter = characterText(record.typeIdRight);
-    e.characterCount = record.length;
-    e.usedBytesFrom = record.validBytesFrom;
-    e.usedBytesTo = record.validBytes;
-    if (const CheckResult failure = checkDataPage(e)) {
+    if (const CheckResult failure = checkDataPage(dataPageEntriesOf(record))) {
         return messageOf(*failure);
     }
     return std::nullopt;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ConfigurationWorkflow.h"
+#include "DataPageRules.h"
 #include "MkrFile.h"
 #include "ParamPageRules.h"
 
@@ -38,11 +39,6 @@ private:
     bool dtrSupported_;
     MkrContent content_;
 };
-
-// A data record as its page shows it for a reader with these features: display modes and chips
-// the reader lacks are replaced, a block sequence without block-sequence support becomes empty
-// single blocks.
-DataFormatRecord pageRecord(const DataFormatRecord& record, std::uint32_t features);
 
 // The page checks of one data record; nullopt when it passes.
 std::optional<WorkflowMessage> checkDataRecord(const DataFormatRecord& record);
