@@ -26,4 +26,5 @@ target_link_libraries(veltra_config_sheet PUBLIC Qt6::Widgets ${veltra_sheet_pag
 if(VELTRA_HAVE_CONFIG_SHEET)
     target_compile_definitions(veltra_config_sheet PUBLIC VELTRA_HAVE_CONFIG_SHEET=1)
 endif()
+set_property(GLOBAL PROPERTY VELTRA_HAVE_CONFIG_SHEET ${VELTRA_HAVE_CONFIG_SHEET})
 veltra_warnings(veltra_config_sheet)

@@ -1,0 +1,313 @@
+// The configuration sheet against the reader simulator: pages by feature bits, reading a
+// reader into the pages, programming edited pages back and checking the reader's blocks, the
+// model check and the power-on question, saving and loading .mkr files.
+#include "CDatenRegisterkarteSeriell.h"
+#include "CEingabeBasisRegisterkarteSeriell.h"
+#include "CParamRegisterkarteSeriell.h"
+#include "CSeriellEinstellDlg.h"
+#include "ConfigurationWorkflow.h"
+#include "DeviceFeatures.h"
+#include "MkrFile.h"
+#include "MkrFileChooser.h"
+#include "SheetTestSupport.h"
+#include "SimProcess.h"
+#include "StringTable.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+
+#include <fstream>
+
+namespace veltra::test {
+namespace {
+
+// Answers the file dialogs with names the test sets; records the folders they opened in.
+class ScriptedChooser final : public MkrFileChooser {
+public:
+    QString saveFileName(QWidget*, const QString& folder) override {
+        folders.push_back(folder);
+        return saveName;
+    }
+    QString openFileName(QWidget*, const QString& folder) override {
+        folders.push_back(folder);
+        return openName;
+    }
+    QString saveName;
+    QString openName;
+    std::vector<QString> folders;
+};
+
+class SheetEndToEnd : public SheetTest {
+protected:
+    // A sheet opened as the main window opens it: with the reader's connection handed over.
+    std::unique_ptr<CSeriellEinstellDlg> openSheet() {
+        const OpenResult opened = openReader();
+        EXPECT_GT(opened.handle, 0);
+        auto sheet =
+            std::make_unique<CSeriellEinstellDlg>(nullptr, opened.handle, 19200, opened.features);
+        sheet->setFileChooser(&chooser);
+        EXPECT_TRUE(sheet->readReader());
+        return sheet;
+    }
+
+    QStringList tabTitles(const CSeriellEinstellDlg& sheet) {
+        QStringList titles;
+        for (int i = 0; i < sheet.tabs()->count(); ++i) {
+            titles << sheet.tabs()->tabText(i);
+        }
+        return titles;
+    }
+
+    ScriptedChooser chooser;
+};
+
+CAsciiArray sequenceOf(std::initializer_list<std::uint8_t> codes) {
+    std::vector<std::uint8_t> block(codes);
+    block.push_back(0xFF);
+    return SequenceFromBlock(block);
+}
+
+TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
+    struct Case {
+        const char* name;
+        std::uint32_t features;
+        QStringList titles;
+    };
+    const QString parameter = CParamRegisterkarteSeriell::caption();
+    const Case cases[] = {
+        {"one data output",
+         0,
+         {parameter, str(129), QStringLiteral("Daten"), str(130), str(131), str(149)}},
+        {"two data outputs",
+         feature::SecondDataPage,
+         {parameter, str(129), QStringLiteral("Daten 1"), QStringLiteral("Daten 2"), str(130),
+          str(131), str(149)}},
+        {"keyboard reader without a serial parameter page",
+         feature::HidReader,
+         {str(129), QStringLiteral("Daten"), str(130), str(131), str(149)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSeriellEinstellDlg sheet(nullptr, 0, 19200, c.features);
+        EXPECT_EQ(tabTitles(sheet), c.titles);
+        EXPECT_EQ(sheet.dataPage(1) != nullptr, (c.features & feature::SecondDataPage) != 0);
+        EXPECT_EQ(sheet.parameterPage() != nullptr, (c.features & feature::HidReader) == 0);
+    }
+}
+
+TEST_F(SheetEndToEnd, ButtonRowAndEnterKey) {
+    CSeriellEinstellDlg sheet(nullptr, 0, 19200, 0);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Programmierung eingeben"));
+    const QList<QPushButton*> buttons =
+        sheet.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+    QStringList captions;
+    for (QPushButton* button : buttons) {
+        captions << button->text();
+        EXPECT_FALSE(button->autoDefault()) << button->text().toStdString();
+    }
+    EXPECT_EQ(captions,
+              (QStringList{QStringLiteral("Speichern"), QStringLiteral("Laden"),
+                           QStringLiteral("Programmieren"), QStringLiteral("Abbrechen")}));
+    sheet.show();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&sheet, &enter);
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), 0);
+    sheet.cancelButton()->click();
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+}
+
+TEST_F(SheetEndToEnd, NoReaderLeavesThePagesInTheirInitialState) {
+    CSeriellEinstellDlg sheet(nullptr, 0, 19200, feature::SecondDataPage);
+    EXPECT_FALSE(sheet.readReader());
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Programmierung eingeben"));
+    EXPECT_EQ(sheet.parameterPage()->parameters().cycleTimeMs, 1000);
+    EXPECT_TRUE(sheet.suffixPage()->sequence().empty());
+}
+
+TEST_F(SheetEndToEnd, ReadsEditsAndProgramsTheReader) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    ASSERT_NE(sheet->dataPage(1), nullptr);
+    EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after reading
+    EXPECT_FALSE(sheet->modelName().empty());
+    EXPECT_TRUE(sheet->windowTitle().endsWith(
+        QStringLiteral(" <") + QString::fromStdString(sheet->modelName()) + QLatin1Char('>')));
+
+    // What the simulator holds is on the pages.
+    const DataFormatRecord first = sheet->dataPage(0)->getRecord();
+    EXPECT_TRUE(first.isFixedFormat());
+    EXPECT_EQ(first.registers[0], 1); // "Unique"
+    EXPECT_EQ(first.length, 10);
+    EXPECT_EQ(sheet->suffixPage()->block(), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
+    EXPECT_TRUE(sheet->prefixPage()->sequence().empty());
+    const ReaderParameters read = sheet->parameterPage()->parameters();
+    EXPECT_EQ(read.cycleTimeMs, 1000);
+    EXPECT_EQ(read.timeoutMs, 500);
+    EXPECT_EQ(read.prompt, '?');
+    for (auto* page :
+         {sheet->prefixPage(), sheet->suffixPage(), sheet->pullOffPage(), sheet->separatorPage()}) {
+        EXPECT_FALSE(page->isModified());
+    }
+
+    // Edits: decimal output of twelve characters, "AB" as prefix, 2 s cycle time.
+    DataFormatRecord edited = first;
+    edited.display = 1;
+    edited.length = 12;
+    sheet->dataPage(0)->setFromRecord(edited);
+    sheet->prefixPage()->setSequence(sequenceOf({0x41, 0x42}));
+    ReaderParameters parameters = read;
+    parameters.cycleTimeMs = 2000;
+    sheet->parameterPage()->setParameters(parameters, false);
+
+    ASSERT_TRUE(sheet->programReader());
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_EQ(messages.shown.back(), QStringLiteral("Programmierung erfolgreich abgeschlossen"));
+    EXPECT_TRUE(messages.asked.empty());
+
+    EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0x42, 0xFF}));
+    EXPECT_EQ(sim.block(3), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
+    EXPECT_EQ(sim.block(6), (std::vector<std::uint8_t>{0x00, 20, '?', 5}));
+    const std::vector<std::uint8_t> data = sim.block(1);
+    ASSERT_EQ(data.size(), 40u);
+    EXPECT_EQ(data[0], 0x00);                   // fixed format
+    EXPECT_EQ(data[1], 0x01);                   // "Unique"
+    EXPECT_EQ(data[7], 1);                      // decimal
+    EXPECT_EQ(data[8], 12);                     // characters
+    EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after programming
+    EXPECT_EQ(storedBaud, 19200);
+}
+
+TEST_F(SheetEndToEnd, AnotherModelAttachedBeforeProgrammingIsRefusedBeforeAnyWrite) {
+    SimProcess configured({"--type", "244"});
+    port = configured.port();
+    auto sheet = openSheet();
+    sheet->prefixPage()->setSequence(sequenceOf({0x41}));
+
+    SimProcess other({"--type", "551", "--version", "8"});
+    port = other.port();
+    const std::vector<std::uint8_t> prefixBefore = other.block(2);
+    EXPECT_FALSE(sheet->programReader());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].startsWith(QStringLiteral("Die Einstellungen sind für <") +
+                                             QString::fromStdString(sheet->modelName()) +
+                                             QStringLiteral(">, aktuell ist aber ein <")))
+        << messages.shown[0].toStdString();
+    EXPECT_FALSE(messages.shown[0].contains(QStringLiteral("<") +
+                                            QString::fromStdString(sheet->modelName()) +
+                                            QStringLiteral("> angeschlossen")));
+    EXPECT_EQ(other.block(2), prefixBefore);
+    EXPECT_EQ(configured.block(2), (std::vector<std::uint8_t>{0xFF}));
+}
+
+// A reader whose power-on configuration is programming mode: the sheet asks whether to switch
+// it to reader mode, and does so only on "Ja".
+TEST_F(SheetEndToEnd, PowerOnProgrammingModeQuestion) {
+    struct Case {
+        bool answer;
+        const char* storedMode;
+    };
+    for (const Case c : {Case{true, "1"}, Case{false, "0"}}) {
+        SCOPED_TRACE(c.answer);
+        messages.asked.clear();
+        messages.shown.clear();
+        const std::string state = tempDir.filePath(QStringLiteral("reader.txt")).toStdString();
+        std::ofstream(state) << "type=244\nstored_mode=0\n";
+        SimProcess sim({"--state", state});
+        port = sim.port();
+        auto sheet = openSheet();
+        messages.answers = {c.answer};
+        EXPECT_TRUE(sheet->programReader());
+        ASSERT_EQ(messages.asked.size(), 1u);
+        EXPECT_EQ(messages.asked[0], QString::fromStdString(programmingModeQuestion()));
+        EXPECT_EQ(sim.value("stored_mode"), c.storedMode);
+        EXPECT_EQ(messages.shown.back(),
+                  QStringLiteral("Programmierung erfolgreich abgeschlossen"));
+        EXPECT_EQ(sheet->parameterPage()->parameters().powerOnMode, c.answer ? 1 : 0);
+    }
+}
+
+TEST_F(SheetEndToEnd, SavesAndLoadsConfigurationFiles) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    const QString path = tempDir.filePath(QStringLiteral("reader.mkr"));
+    sheet->prefixPage()->setSequence(sequenceOf({0x41, 0x42}));
+    ReaderParameters parameters = sheet->parameterPage()->parameters();
+    parameters.cycleTimeMs = 3000;
+    sheet->parameterPage()->setParameters(parameters, false);
+
+    chooser.saveName = path;
+    ASSERT_TRUE(sheet->saveConfiguration());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(QSettings().value(QStringLiteral("Settings/MKRFilePath")).toString(), tempDir.path());
+    EXPECT_TRUE(sheet->windowTitle().endsWith(QStringLiteral(" - ") + path));
+    EXPECT_FALSE(sheet->prefixPage()->isModified());
+    {
+        QSettings file(path, QSettings::IniFormat);
+        EXPECT_EQ(file.value(QStringLiteral("Prefix/Count")).toInt(), 2);
+        EXPECT_EQ(file.value(QStringLiteral("Prefix/Ascii1")).toInt(), 0x42);
+        EXPECT_EQ(file.value(QStringLiteral("Data/Zykluszeit")).toInt(), 3000);
+        EXPECT_EQ(file.value(QStringLiteral("Device/Name")).toString().toStdString(),
+                  sheet->modelName());
+    }
+
+    // Changed pages: the sheet asks to save first; "Nein" goes straight on to loading.
+    sheet->prefixPage()->OnClearPage();
+    ASSERT_TRUE(sheet->prefixPage()->isModified());
+    parameters.cycleTimeMs = 1000;
+    sheet->parameterPage()->setParameters(parameters, false);
+    chooser.openName = path;
+    messages.answers = {false};
+    ASSERT_TRUE(sheet->loadConfiguration());
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(messages.asked[0], str(kStrSaveFirstQuestion));
+    EXPECT_EQ(sheet->prefixPage()->block(), (std::vector<std::uint8_t>{0x41, 0x42, 0xFF}));
+    EXPECT_EQ(sheet->parameterPage()->parameters().cycleTimeMs, 3000);
+    EXPECT_FALSE(sheet->prefixPage()->isModified());
+    // The title names the file once, however often it is saved or loaded.
+    EXPECT_EQ(sheet->windowTitle().count(QStringLiteral(" - ")), 1);
+    EXPECT_EQ(chooser.folders.back(), tempDir.path());
+}
+
+TEST_F(SheetEndToEnd, LoadingAFileOfAnotherModelAsksFirst) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    const QString path = tempDir.filePath(QStringLiteral("other.mkr"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Device]\r\nName=Other Reader\r\n[Prefix]\r\nCount=1\r\nAscii0=65\r\n");
+    }
+    chooser.openName = path;
+    struct Case {
+        bool answer;
+        std::vector<std::uint8_t> prefix;
+    };
+    for (const Case& c : {Case{false, {0xFF}}, Case{true, {0x41, 0xFF}}}) {
+        SCOPED_TRACE(c.answer);
+        messages.asked.clear();
+        messages.answers = {c.answer};
+        EXPECT_EQ(sheet->loadConfiguration(), c.answer);
+        ASSERT_EQ(messages.asked.size(), 1u);
+        EXPECT_EQ(messages.asked[0], otherModelQuestion("Other Reader", sheet->modelName()));
+        EXPECT_EQ(sheet->prefixPage()->block(), c.prefix);
+    }
+    // A file that cannot be opened changes nothing.
+    chooser.openName = tempDir.filePath(QStringLiteral("missing.mkr"));
+    messages.shown.clear();
+    EXPECT_FALSE(sheet->loadConfiguration());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], str(kStrValuesNotLoaded));
+    EXPECT_EQ(sheet->prefixPage()->block(), (std::vector<std::uint8_t>{0x41, 0xFF}));
+}
+
+} // namespace
+} // namespace veltra::test
