@@ -2,6 +2,7 @@
 veltra_add_gtest(data_page_test
                  SOURCES ${CMAKE_CURRENT_LIST_DIR}/DataPageTest.cpp
                          ${CMAKE_CURRENT_LIST_DIR}/DataPageRulesTest.cpp
+                         ${CMAKE_SOURCE_DIR}/tests/app/LeakSuppressions.cpp
                  LIBS veltra_data_page)
 
 # Pictures of the page for layout reviews (not a test): xvfb-run -a data_page_shot <folder>
