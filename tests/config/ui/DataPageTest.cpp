@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "SheetServices.h"
 #include "StringTable.h"
+#include "ini/CIniEx.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -632,6 +634,45 @@ TEST_F(DataPageTest, PageTitles) {
               QStringLiteral("Daten 1"));
     EXPECT_EQ(CDatenRegisterkarteSeriell(SecondDataPage, false).pageTitle(),
               QStringLiteral("Daten 2"));
+}
+
+TEST_F(DataPageTest, FailedCheckBringsItsPageToTheFront) {
+    QTabWidget sheet;
+    auto* first = new CDatenRegisterkarteSeriell(kFull, true);
+    auto* second = new CDatenRegisterkarteSeriell(kFull, false);
+    sheet.addTab(first, first->pageTitle());
+    sheet.addTab(second, second->pageTitle());
+    second->setFromRecord(chipRecord(chip::Hitag2 | 0x80, {6, 9, 255, 255}));
+    sheet.setCurrentIndex(0);
+    sheet.show();
+    DataFormatRecord out;
+    EXPECT_TRUE(first->takeOver(out));
+    EXPECT_FALSE(second->takeOver(out));
+    EXPECT_EQ(sheet.currentIndex(), 1);
+    EXPECT_EQ(sheet.focusWidget(), edit(*second, "lengthInBytes"));
+}
+
+TEST_F(DataPageTest, LoadFromConfigurationFile) {
+    CIniEx file;
+    file.parse("[Data1]\nLaenge=12\n"
+               "[Data2]\nTransponderTyp=130\nRegister1=4\nRegister2=8\nLaenge=20\n"
+               "Hitag2PW=0A0B0C0D\n");
+    CDatenRegisterkarteSeriell first(kFull, true);
+    CDatenRegisterkarteSeriell second(kFull, false);
+    second.loadFromFile(file, 2);
+    EXPECT_EQ(second.selection(), DataChoice::BlockSequence);
+    EXPECT_TRUE(chipButton(second, chip::Hitag2)->isChecked());
+    EXPECT_EQ(edit(second, "startBlock")->text(), QStringLiteral("4"));
+    EXPECT_EQ(edit(second, "lengthInBytes")->text(), QStringLiteral("8"));
+    EXPECT_EQ(edit(second, "characterCount")->text(), QStringLiteral("20"));
+    EXPECT_EQ(edit(second, "password")->text(), QStringLiteral("0A0B0C0D"));
+    // No type stored: the first page shows "Unique", the second nothing.
+    first.loadFromFile(file, 1);
+    EXPECT_EQ(first.selection(), DataChoice::Unique);
+    EXPECT_EQ(edit(first, "characterCount")->text(), QStringLiteral("12"));
+    file.parse("[Data2]\nLaenge=20\n");
+    second.loadFromFile(file, 2);
+    EXPECT_EQ(second.selection(), DataChoice::None);
 }
 
 } // namespace
