@@ -1,6 +1,10 @@
 #include "DialogLauncher.h"
 
 #include "CFilterParameterDlg.h"
+#include "CTestDlg.h"
+#ifdef VELTRA_HAVE_CONFIG_SHEET
+#include "CSeriellEinstellDlg.h"
+#endif
 #include "FilterSettings.h"
 
 // Each function creates and runs its dialog. One whose dialog is not part of this build yet
@@ -8,14 +12,25 @@
 
 namespace veltra::dialogs {
 
+#ifdef VELTRA_HAVE_CONFIG_SHEET
+Outcome openConfigurationSheet(QWidget* parent, int& handle, int baudCode, std::uint32_t features) {
+    // The sheet owns the connection from here on and closes it after reading.
+    CSeriellEinstellDlg sheet(parent, handle, baudCode, features);
+    handle = 0;
+    return sheet.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
+}
+#else
 Outcome openConfigurationSheet(QWidget* /*parent*/, int& /*handle*/, int /*baudCode*/,
                                std::uint32_t /*features*/) {
     return Outcome::Unavailable;
 }
+#endif
 
-Outcome openConfigurationReport(QWidget* /*parent*/, int& /*handle*/, int /*baudCode*/,
-                                std::uint32_t /*features*/) {
-    return Outcome::Unavailable;
+Outcome openConfigurationReport(QWidget* parent, int& handle, int baudCode,
+                                std::uint32_t features) {
+    CTestDlg dialog(parent, handle, baudCode, features);
+    handle = 0;
+    return dialog.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 
 Outcome openFilterDialog(QWidget* parent) {

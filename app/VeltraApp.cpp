@@ -5,6 +5,7 @@
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PortSelection.h"
+#include "SheetServicesInstall.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
 
@@ -110,6 +111,7 @@ bool CVeltraApp::initInstance(const CommandLine& line) {
     options.connectOnFirstShow = false;
     frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, options);
     installFunctionTest(*settings_, *ports_, frame_.get());
+    installSheetServices(*settings_, *ports_, frame_.get());
     if (!frame_->isValid()) {
         std::fputs("The background picture could not be loaded.\n", stderr);
         return false;

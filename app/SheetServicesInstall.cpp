@@ -1,0 +1,33 @@
+#include "SheetServicesInstall.h"
+
+#include "AppSettings.h"
+#include "CTestDlg.h"
+#include "ReaderConnection.h"
+#include "SheetServices.h"
+
+#include <QPointer>
+
+namespace veltra {
+
+void installSheetServices(AppSettings& settings, PortEnumerator& ports, QWidget* window) {
+    SheetServices& services = sheetServices();
+    QPointer<QWidget> mainWindow(window);
+    services.connectReader = [&settings, &ports, mainWindow](QWidget* /*parent*/, int& baudCode,
+                                                             std::uint32_t& features) {
+        const ConnectionContext context{settings, ports, mainWindow.data()};
+        return ConnectReader(context, baudCode, features, true);
+    };
+    services.closeReader = [](int& handle) { CloseReader(handle); };
+    services.storedBaudCode = [&settings] { return settings.baudCode(); };
+    services.storeBaudCode = [&settings](int baudCode) {
+        settings.setBaudCode(baudCode);
+        settings.sync();
+    };
+    // The pages' "Inhalt lesen": the report with a connection of its own at the default rate.
+    services.openReport = [](QWidget* parent) {
+        CTestDlg dialog(parent, 0, AppSettings::kDefaultBaudCode, 0);
+        dialog.exec();
+    };
+}
+
+} // namespace veltra
