@@ -58,6 +58,7 @@ enum Caption : int {
     ReversalGroup = 75130,
     UsedBytesTo = 75131,
     BlockLabel = 75132,
+    MaskTip = 75133,
     PasswordCaption = 75021,
 };
 
@@ -202,6 +203,7 @@ void CDatenRegisterkarteSeriell::buildControls() {
         for (int bit = 0; bit < 4; ++bit) {
             auto* mask = new QCheckBox(blockGroup);
             mask->setObjectName(QStringLiteral("mask%1_%2").arg(row + 1).arg(bit));
+            mask->setToolTip(strf(MaskTip, bit + 1));
             masks_[row][bit] = mask;
             blockGrid->addWidget(mask, row + 1, 2 + bit);
         }
