@@ -12,3 +12,13 @@ if(TARGET veltra_config_sheet AND veltra_have_sheet)
                 ${CMAKE_CURRENT_LIST_DIR}/SheetTestSupport.h
         LIBS veltra_config_sheet Qt6::Widgets)
 endif()
+
+# Pictures of the sheet's pages and the report against the simulator (built on request).
+if(TARGET veltra_config_sheet AND veltra_have_sheet AND TARGET qn-sim)
+    add_executable(sheet-shots EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/SheetShots.cpp)
+    target_link_libraries(sheet-shots PRIVATE veltra_config_sheet)
+    target_include_directories(sheet-shots PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+    target_compile_definitions(sheet-shots PRIVATE QN_SIM_PATH="$<TARGET_FILE:qn-sim>")
+    add_dependencies(sheet-shots qn-sim)
+    veltra_warnings(sheet-shots)
+endif()

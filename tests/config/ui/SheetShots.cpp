@@ -1,0 +1,66 @@
+// Pictures of the configuration sheet, every page in turn, and of the configuration report, as
+// they show a simulated reader. Run under Xvfb:
+//   xvfb-run -a sheet-shots OUTDIR            (100 %)
+//   QT_SCALE_FACTOR=2 xvfb-run -a sheet-shots OUTDIR   (200 %)
+// Writes OUTDIR/sheet-<n>.png per page and OUTDIR/report.png.
+#include "CSeriellEinstellDlg.h"
+#include "CTestDlg.h"
+#include "ReaderConnector.h"
+#include "SheetServices.h"
+#include "SimProcess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs("usage: sheet-shots OUTDIR\n", stderr);
+        return 2;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+
+    veltra::test::SimProcess sim({"--type", "244"});
+    veltra::ConnectionTarget target;
+    target.connectionString = sim.port();
+    target.timeoutMs = 500;
+    veltra::sheetServices().connectReader = [&target](QWidget*, int& baud, std::uint32_t& f) {
+        const veltra::OpenResult opened = veltra::openConfiguredReader(target);
+        baud = 19200;
+        f = opened.features;
+        return opened.handle > 0 ? opened.handle : 0;
+    };
+
+    const veltra::OpenResult opened = veltra::openConfiguredReader(target);
+    if (opened.handle <= 0) {
+        std::fputs("the simulated reader did not answer\n", stderr);
+        return 1;
+    }
+    int written = 0;
+    {
+        veltra::CSeriellEinstellDlg sheet(nullptr, opened.handle, 19200, opened.features);
+        sheet.readReader();
+        sheet.show();
+        for (int i = 0; i < sheet.tabs()->count(); ++i) {
+            sheet.tabs()->setCurrentIndex(i);
+            sheet.adjustSize();
+            app.processEvents();
+            const QString file = QStringLiteral("%1/sheet-%2.png").arg(outDir).arg(i + 1);
+            written += sheet.grab().save(file) ? 1 : 0;
+        }
+    }
+    {
+        veltra::CTestDlg report(nullptr, 0, 19200, opened.features);
+        report.readContent();
+        report.show();
+        app.processEvents();
+        written += report.grab().save(outDir + QStringLiteral("/report.png")) ? 1 : 0;
+    }
+    std::printf("%d pictures in %s\n", written, qPrintable(outDir));
+    return 0;
+}
