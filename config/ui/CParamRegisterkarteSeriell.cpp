@@ -20,6 +20,7 @@
 #include <QRegularExpressionValidator>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace veltra {
 namespace {
@@ -58,6 +59,16 @@ QLineEdit* digitField(QWidget* parent, int digits) {
     return field;
 }
 
+// Accepts only text the reader's 8-bit code page can carry, so a typed prompt character is never
+// replaced by another one on its way to the reader.
+class AnsiValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return utf8ToAnsi(input.toStdString()) ? Acceptable : Invalid;
+    }
+};
+
 // "Port"/"Name" of the program's settings.
 QSettings programSettings() {
     return QSettings(QString::fromLatin1(AppSettings::kOrganisation),
@@ -92,6 +103,7 @@ CParamRegisterkarteSeriell::CParamRegisterkarteSeriell(std::uint32_t features, Q
     auto* values = new QGridLayout;
     prompt_ = new QLineEdit(this);
     prompt_->setObjectName(QStringLiteral("prompt"));
+    prompt_->setValidator(new AnsiValidator(prompt_));
     prompt_->setMaximumWidth(prompt_->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 6);
     cycleTime_ = digitField(this, 5);
     cycleTime_->setObjectName(QStringLiteral("cycleTime"));

@@ -183,6 +183,14 @@ TEST_F(ParamPage, TcpClientAddressIsChecked) {
     EXPECT_EQ(box_.messages[0].text, str(kStrInvalidServerAddress));
     EXPECT_EQ(page.focusWidget(), child<QLineEdit>(page, "address"));
 
+    child<QLineEdit>(page, "address")->setText(QStringLiteral("192.168.1.2"));
+    child<QLineEdit>(page, "port")->setText(QStringLiteral("65536"));
+    box_.messages.clear();
+    EXPECT_FALSE(page.takeOver(back));
+    ASSERT_EQ(box_.messages.size(), 1u);
+    EXPECT_EQ(box_.messages[0].text, strf(kStrIntegerRange, 0, 65535));
+    EXPECT_EQ(page.focusWidget(), child<QLineEdit>(page, "port"));
+
     // Switched off, the client gives no address and port whatever the fields hold.
     child<QCheckBox>(page, "tcpActive")->setChecked(false);
     EXPECT_FALSE(child<QLineEdit>(page, "address")->isEnabled());
@@ -242,6 +250,14 @@ TEST_F(ParamPage, EmptyPromptStoresQuestionMark) {
     ReaderParameters back;
     ASSERT_TRUE(page.takeOver(back));
     EXPECT_EQ(back.prompt, '?');
+
+    // A character the reader cannot send is not taken; one of its code page is.
+    auto* prompt = child<QLineEdit>(page, "prompt");
+    prompt->insert(QStringLiteral("\u2713"));
+    EXPECT_TRUE(prompt->text().isEmpty());
+    prompt->insert(QStringLiteral("\u00a7"));
+    ASSERT_TRUE(page.takeOver(back));
+    EXPECT_EQ(static_cast<unsigned char>(back.prompt), 0xA7);
 }
 
 TEST_F(ParamPage, PowerOnRadios) {
