@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace veltra {
 namespace {
@@ -105,6 +106,24 @@ QLineEdit* numberField(QWidget* parent, const char* name, int maxLength) {
     const int width = edit->fontMetrics().horizontalAdvance(QString(maxLength + 2, u'0'));
     edit->setFixedWidth(width + 12);
     return edit;
+}
+
+// Places the shown widgets of a grid in two columns, filled top to bottom in their order, so
+// that what the reader lacks leaves no gaps.
+template <typename Widget>
+void arrangeInColumns(const std::vector<Widget*>& widgets) {
+    auto* grid = qobject_cast<QGridLayout*>(widgets.front()->parentWidget()->layout());
+    std::vector<Widget*> shown;
+    for (Widget* widget : widgets) {
+        grid->removeWidget(widget);
+        if (!widget->isHidden()) {
+            shown.push_back(widget);
+        }
+    }
+    const int rows = std::max(1, static_cast<int>(shown.size() + 1) / 2);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        grid->addWidget(shown[i], static_cast<int>(i) % rows, static_cast<int>(i) / rows);
+    }
 }
 
 } // namespace
@@ -443,6 +462,8 @@ void CDatenRegisterkarteSeriell::applyVisibility() {
             chipVisibleWith(static_cast<std::uint8_t>(chipGroup_->id(button)));
         button->setVisible(needed == 0 || has(needed));
     }
+    arrangeInColumns(std::vector<QCheckBox*>(choices_.begin(), choices_.end()));
+    arrangeInColumns(chipButtons_);
     typeIdGroup_->setVisible(has(feature::SecondDataPage));
     reverseBytes_->setVisible(has(feature::Em4569AndReversal));
     reverseNibbleBits_->setVisible(has(feature::Em4569AndReversal));

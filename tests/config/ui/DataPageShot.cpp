@@ -1,7 +1,8 @@
 // Saves pictures of the data format page for a layout review:
 //   data_page_shot <folder>
 // writes data-blocks.png (single blocks, Hitag2 with password) and data-sequence.png (block
-// sequence), each of a page shown in a tab like the configuration sheet does. Run under a
+// sequence) of a reader with every feature, and data-basic.png of an older reader with none,
+// each of a page shown in a tab like the configuration sheet does. Run under a
 // display (xvfb-run -a); QT_SCALE_FACTOR=2 gives the 200 % pictures.
 #include "CDatenRegisterkarteSeriell.h"
 
@@ -36,15 +37,28 @@ int main(int argc, char** argv) {
     sequence.alignment = 5;
     sequence.modSpeed = 6;
 
+    veltra::DataFormatRecord unique;
+    unique.active = 1;
+    unique.registers = {veltra::format::Unique, 255, 255, 255};
+
+    struct Shot {
+        const char* name;
+        std::uint32_t features;
+        veltra::DataFormatRecord record;
+    };
     int failures = 0;
-    for (const auto& [name, record] :
-         {std::pair{"data-blocks.png", blocks}, std::pair{"data-sequence.png", sequence}}) {
+    for (const Shot& shot :
+         {Shot{"data-blocks.png", features, blocks}, Shot{"data-sequence.png", features, sequence},
+          Shot{"data-basic.png", 0, unique}}) {
+        const auto& [name, shotFeatures, record] = shot;
         QTabWidget sheet;
-        auto* first = new veltra::CDatenRegisterkarteSeriell(features, true);
-        auto* second = new veltra::CDatenRegisterkarteSeriell(features, false);
-        second->setFirstDataPage(first);
+        auto* first = new veltra::CDatenRegisterkarteSeriell(shotFeatures, true);
         sheet.addTab(first, first->pageTitle());
-        sheet.addTab(second, second->pageTitle());
+        if ((shotFeatures & veltra::kSecondDataOutputFeature) != 0) {
+            auto* second = new veltra::CDatenRegisterkarteSeriell(shotFeatures, false);
+            second->setFirstDataPage(first);
+            sheet.addTab(second, second->pageTitle());
+        }
         first->setFromRecord(record);
         sheet.show();
         QApplication::processEvents();
