@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QValidator>
 
 #include <gtest/gtest.h>
 
@@ -673,6 +674,34 @@ TEST_F(DataPageTest, LoadFromConfigurationFile) {
     file.parse("[Data2]\nLaenge=20\n");
     second.loadFromFile(file, 2);
     EXPECT_EQ(second.selection(), DataChoice::None);
+}
+
+// Type identifiers and passwords go to the reader as 8-bit characters: text it cannot carry is
+// refused while typing instead of reaching the reader mangled.
+TEST_F(DataPageTest, TypedTextStaysInTheReadersCharacterSet) {
+    CDatenRegisterkarteSeriell page(kFull, true);
+    struct Case {
+        const char* field;
+        QString text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"typeIdBefore", QString::fromUtf8("\u00e4"), true},  // in the reader's set
+        {"typeIdAfter", QString::fromUtf8("\u20ac"), true},   // the euro sign is too
+        {"typeIdBefore", QString::fromUtf8("\u3042"), false}, // a kana is not
+        {"password", QString::fromUtf8("12\u0416"), false},
+        {"password", QStringLiteral("0a1B2c3D"), true},
+    };
+    for (const Case& c : cases) {
+        QLineEdit* field = edit(page, c.field);
+        ASSERT_NE(field->validator(), nullptr);
+        QString text = c.text;
+        int pos = 0;
+        EXPECT_EQ(field->validator()->validate(text, pos) == QValidator::Acceptable, c.accepted)
+            << c.field;
+    }
+    edit(page, "typeIdBefore")->setText(QString::fromUtf8("\u00e4"));
+    EXPECT_EQ(page.getRecord().typeIdLeft, 0xE4);
 }
 
 } // namespace
