@@ -1,0 +1,114 @@
+// "Konfigurieren" and "Konfiguration lesen" of the main window against the reader simulator:
+// the main window connects, hands its connection to the sheet or the report, and nothing stays
+// open afterwards. The pages' "Inhalt lesen" opens the report through the program's services.
+#include "../../app/AppTestSupport.h"
+#include "CParamRegisterkarteSeriell.h"
+#include "CSeriellEinstellDlg.h"
+#include "CTestDlg.h"
+#include "DeviceFeatures.h"
+#include "MainFrame.h"
+#include "SheetServices.h"
+#include "SheetServicesInstall.h"
+#include "SimProcess.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+
+namespace veltra::test {
+namespace {
+
+class SheetWiringTest : public AppTest {
+protected:
+    void TearDown() override {
+        sheetServices() = SheetServices{};
+        AppTest::TearDown();
+    }
+    CMainFrame::Options quiet() const {
+        CMainFrame::Options o;
+        o.programDir = QCoreApplication::applicationDirPath();
+        o.connectOnFirstShow = false;
+        return o;
+    }
+    FixedPorts ports;
+};
+
+TEST_F(SheetWiringTest, MainWindowCommandsOpenTheSheetAndTheReport) {
+    SimProcess sim({"--type", "244"});
+    store(QStringLiteral("Port/Name"), QString::fromStdString(sim.port()));
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    installSheetServices(settings, ports, &frame);
+
+    QString sheetTitle;
+    int sheetTabs = 0;
+    onNextModal([&](QWidget* modal) {
+        if (auto* sheet = qobject_cast<CSeriellEinstellDlg*>(modal)) {
+            sheetTitle = sheet->windowTitle();
+            sheetTabs = sheet->tabs()->count();
+            sheet->cancelButton()->click();
+        } else {
+            modal->close();
+        }
+    });
+    frame.action(command::Configure)->trigger();
+    EXPECT_TRUE(sheetTitle.startsWith(QStringLiteral("Programmierung eingeben <")))
+        << sheetTitle.toStdString();
+    EXPECT_EQ(sheetTabs, 7); // parameters, prefix, two data pages, suffix, pull-off, separator
+    EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
+
+    QString report;
+    onNextModal([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<CTestDlg*>(modal)) {
+            report = dialog->reportText();
+            dialog->closeButton()->click();
+        } else {
+            modal->close();
+        }
+    });
+    frame.action(command::ReadConfiguration)->trigger();
+    EXPECT_TRUE(report.contains(QStringLiteral(" Suffix            : 0D 0A")))
+        << report.toStdString();
+    EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
+    EXPECT_TRUE(box.shown.empty());
+
+    // A page's "Inhalt lesen" opens the report with a connection of its own.
+    ASSERT_TRUE(sheetServices().openReport);
+    report.clear();
+    onNextModal([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<CTestDlg*>(modal)) {
+            report = dialog->reportText();
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+    });
+    sheetServices().openReport(&frame);
+    EXPECT_TRUE(report.contains(QStringLiteral("Zykluszeit")));
+}
+
+TEST_F(SheetWiringTest, ProgrammingStoresANewBaudRateAsTheInterfaceSetting) {
+    SimProcess sim({"--type", "244"});
+    store(QStringLiteral("Port/Name"), QString::fromStdString(sim.port()));
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    installSheetServices(settings, ports, &frame);
+
+    int baud = 19200;
+    std::uint32_t features = 0;
+    const int handle = sheetServices().connectReader(&frame, baud, features);
+    ASSERT_GT(handle, 0);
+    CSeriellEinstellDlg sheet(&frame, handle, baud, features);
+    ASSERT_TRUE(sheet.readReader());
+    ASSERT_EQ(features & feature::LanConnection, 0u); // a serial reader changes its rate
+    ReaderParameters parameters = sheet.parameterPage()->parameters();
+    parameters.baudRate = 9600;
+    sheet.parameterPage()->setParameters(parameters, false);
+    ASSERT_TRUE(sheet.programReader())
+        << (box.shown.empty() ? std::string() : box.shown.back().toStdString());
+    EXPECT_EQ(sim.value("baud"), std::optional<std::string>("9600"));
+    EXPECT_EQ(stored(QStringLiteral("Port/Baudrate")).toInt(), 9600);
+}
+
+} // namespace
+} // namespace veltra::test
