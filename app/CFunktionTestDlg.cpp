@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
@@ -163,7 +164,11 @@ void CFunktionTestDlg::buildControls() {
     relay_->setCheckable(true);
     buzzer_ = new QPushButton(str(75809), this);
     close_ = new QPushButton(str(75810), this);
-    close_->setDefault(true);
+    // Return sends the prompt again, the quickest way to ask for telegram after telegram.
+    for (QPushButton* button : {relay_, buzzer_, close_}) {
+        button->setAutoDefault(false);
+    }
+    send_->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(send_);
@@ -235,6 +240,12 @@ int CFunktionTestDlg::exec() {
 
 void CFunktionTestDlg::done(int result) {
     pollTimer_.stop();
+    if (relay_->isChecked()) {
+        // The relay does not stay switched on behind the technician's back.
+        writeByte(kRelayOff);
+        const QSignalBlocker block(relay_);
+        relay_->setChecked(false);
+    }
     CloseReader(handle_);
     QDialog::done(result);
 }
@@ -300,8 +311,9 @@ void CFunktionTestDlg::onBuzzer() {
 }
 
 void installFunctionTest(AppSettings& settings, PortEnumerator& ports, QWidget* window) {
-    sheetServices().openFunctionTest = [&settings, &ports, window](QWidget* parent) {
-        CFunktionTestDlg dialog(ConnectionContext{settings, ports, window}, parent);
+    QPointer<QWidget> mainWindow(window);
+    sheetServices().openFunctionTest = [&settings, &ports, mainWindow](QWidget* parent) {
+        CFunktionTestDlg dialog(ConnectionContext{settings, ports, mainWindow.data()}, parent);
         dialog.exec();
     };
 }

@@ -8,6 +8,7 @@
 #include "StringTable.h"
 
 #include <QElapsedTimer>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -159,10 +160,19 @@ TEST_F(FunctionTestDialog, PromptedTelegramsAreShownAndCountedAndCloseEndsReader
         EXPECT_EQ(dialog.modeEdit()->text(), "0");
         EXPECT_EQ(dialog.promptEdit()->text(), "3F ");
         EXPECT_FALSE(dialog.relayButton()->isVisible()); // type 244 has no relay output
+        EXPECT_TRUE(QFontInfo(dialog.hexEdit()->font()).fixedPitch());
+        EXPECT_TRUE(QFontInfo(dialog.asciiEdit()->font()).fixedPitch());
+        EXPECT_EQ(dialog.minimumSize(), dialog.size());
 
         for (int n = 1; n <= 2; ++n) {
             QTest::qWait(100); // the previous telegram is over
-            QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+            // The first prompt by button, the second by Return.
+            if (n == 1) {
+                QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+            } else {
+                QTest::keyClick(dialog.promptEdit(), Qt::Key_Return);
+            }
+            EXPECT_TRUE(dialog.isVisible());
             EXPECT_EQ(dialog.asciiEdit()->text(), QString());
             EXPECT_TRUE(waitUntil(
                 [&] {
@@ -285,6 +295,9 @@ TEST_F(FunctionTestDialog, RelayAndBuzzerBytesReachTheReader) {
             EXPECT_TRUE(sim.waitFor("relay", "1"));
             QTest::mouseClick(dialog.relayButton(), Qt::LeftButton);
             EXPECT_TRUE(sim.waitFor("relay", "0"));
+            // Left switched on, the relay is released when the dialog closes.
+            QTest::mouseClick(dialog.relayButton(), Qt::LeftButton);
+            EXPECT_TRUE(sim.waitFor("relay", "1"));
         }
         QTest::mouseClick(dialog.buzzerButton(), Qt::LeftButton);
         EXPECT_TRUE(sim.waitFor("buzzer_count", "1"));
@@ -292,6 +305,7 @@ TEST_F(FunctionTestDialog, RelayAndBuzzerBytesReachTheReader) {
         EXPECT_TRUE(sim.waitFor("buzzer_count", "2"));
         dialog.accept();
         EXPECT_TRUE(sim.waitFor("mode", "2"));
+        EXPECT_EQ(sim.value("relay"), "0");
     }
 }
 
