@@ -206,6 +206,39 @@ TEST_F(SheetEndToEnd, AnotherModelAttachedBeforeProgrammingIsRefusedBeforeAnyWri
     EXPECT_EQ(configured.block(2), (std::vector<std::uint8_t>{0xFF}));
 }
 
+// A data page that fails its checks: programming stops after the prefix has been written, with
+// the page's own message only; saving writes nothing and says so with one message.
+TEST_F(SheetEndToEnd, InvalidDataPageStopsProgrammingAndSaving) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    const std::vector<std::uint8_t> dataBefore = sim.block(1);
+    sheet->prefixPage()->setSequence(sequenceOf({0x41}));
+    DataFormatRecord hitag1; // Hitag1 has no block 5
+    hitag1.active = 1;
+    hitag1.transponderType = chip::Hitag1;
+    hitag1.registers = {5, 255, 255, 255};
+    hitag1.length = 8;
+    sheet->dataPage(0)->setFromRecord(hitag1);
+
+    EXPECT_FALSE(sheet->programReader());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], str(73003));
+    EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0xFF}));
+    EXPECT_EQ(sim.block(1), dataBefore);
+    EXPECT_EQ(sheet->tabs()->currentWidget(), sheet->dataPage(0));
+    EXPECT_TRUE(sim.waitForValue("mode", "2"));
+
+    messages.shown.clear();
+    const QString path = tempDir.filePath(QStringLiteral("refused.mkr"));
+    chooser.saveName = path;
+    EXPECT_FALSE(sheet->saveConfiguration());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], str(kStrDataPageInvalidOnSave));
+    EXPECT_TRUE(chooser.folders.empty()); // not even asked for a name
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 // A reader whose power-on configuration is programming mode: the sheet asks whether to switch
 // it to reader mode, and does so only on "Ja".
 TEST_F(SheetEndToEnd, PowerOnProgrammingModeQuestion) {
