@@ -225,6 +225,14 @@ bool CSeriellEinstellDlg::readReader() {
         dtrSupported_ = reading.dtrSupported;
         if (reading.parametersDecoded) {
             readParameters_ = reading.parameters;
+        } else if (param_ == nullptr) {
+            // A keyboard reader's parameter block is written back as it was read, never
+            // replaced by defaults.
+            ReaderParameters parameters = defaultReaderParameters();
+            if (decodeParameterBlock(*reading.parameterBlock, parameters)) {
+                parameters.baudRate = reading.baudCode;
+                readParameters_ = parameters;
+            }
         }
     }
     if (reading.dataBlock) {
@@ -340,6 +348,7 @@ bool CSeriellEinstellDlg::saveConfiguration() {
     }
     setCaptionFile(path);
     markUnchanged();
+    stepProgress(strf(75517, path.toUtf8().constData()));
     return true;
 }
 
@@ -391,6 +400,7 @@ bool CSeriellEinstellDlg::loadConfiguration() {
     }
     setCaptionFile(path);
     markUnchanged();
+    stepProgress(strf(75518, path.toUtf8().constData()));
     return true;
 }
 

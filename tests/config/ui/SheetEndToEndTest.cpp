@@ -239,6 +239,24 @@ TEST_F(SheetEndToEnd, InvalidDataPageStopsProgrammingAndSaving) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
+// Keyboard readers have no serial parameter page here: programming writes their parameter
+// block back as it was read instead of the page defaults.
+TEST_F(SheetEndToEnd, KeyboardReaderKeepsItsParameterBlock) {
+    const std::string state = tempDir.filePath(QStringLiteral("hid.txt")).toStdString();
+    std::ofstream(state) << "type=244\nblock6=03 14 21 07\n";
+    SimProcess sim({"--state", state});
+    port = sim.port();
+    const OpenResult opened = openReader();
+    ASSERT_GT(opened.handle, 0);
+    CSeriellEinstellDlg sheet(nullptr, opened.handle, 19200, opened.features | feature::HidReader);
+    ASSERT_TRUE(sheet.readReader());
+    ASSERT_EQ(sheet.parameterPage(), nullptr);
+    sheet.prefixPage()->setSequence(sequenceOf({0x41}));
+    ASSERT_TRUE(sheet.programReader());
+    EXPECT_EQ(sim.block(6), (std::vector<std::uint8_t>{0x03, 0x14, 0x21, 0x07}));
+    EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0xFF}));
+}
+
 // A reader whose power-on configuration is programming mode: the sheet asks whether to switch
 // it to reader mode, and does so only on "Ja".
 TEST_F(SheetEndToEnd, PowerOnProgrammingModeQuestion) {
@@ -281,6 +299,7 @@ TEST_F(SheetEndToEnd, SavesAndLoadsConfigurationFiles) {
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(QSettings().value(QStringLiteral("Settings/MKRFilePath")).toString(), tempDir.path());
     EXPECT_TRUE(sheet->windowTitle().endsWith(QStringLiteral(" - ") + path));
+    EXPECT_EQ(sheet->statusText(), QStringLiteral("Gespeichert: ") + path);
     EXPECT_FALSE(sheet->prefixPage()->isModified());
     {
         QSettings file(path, QSettings::IniFormat);
