@@ -3,11 +3,13 @@
 
 #include "AppTestSupport.h"
 #include "CFilterParameterDlg.h"
-#include "DialogLauncher.h"
 #include "FilterSettings.h"
+#include "MainFrame.h"
 #include "StringTable.h"
 
+#include <QAction>
 #include <QLineEdit>
+#include <QStatusBar>
 
 #include <array>
 
@@ -95,15 +97,20 @@ TEST_F(FilterDialogTest, OkChecksEveryFieldThenStoresUpperCase) {
 TEST_F(FilterDialogTest, MainWindowCommandOpensTheDialog) {
     struct Case {
         bool ok;
-        dialogs::Outcome outcome;
         QVariant stored;
     };
+    FixedPorts ports;
+    AppSettings settings;
+    CMainFrame::Options options;
+    options.connectOnFirstShow = false;
+    CMainFrame frame(settings, ports, options);
     // "Abbrechen" first: it must leave the settings as they were.
-    for (const Case& c : {Case{false, dialogs::Outcome::Rejected, QVariant()},
-                          Case{true, dialogs::Outcome::Accepted, QStringLiteral("4B")}}) {
+    for (const Case& c : {Case{false, QVariant()}, Case{true, QStringLiteral("4B")}}) {
+        bool opened = false;
         onNextModal([&](QWidget* modal) {
             auto* dialog = qobject_cast<CFilterParameterDlg*>(modal);
             ASSERT_NE(dialog, nullptr);
+            opened = true;
             dialog->field(0)->setText(QStringLiteral("4b"));
             if (c.ok) {
                 dialog->accept();
@@ -111,8 +118,9 @@ TEST_F(FilterDialogTest, MainWindowCommandOpensTheDialog) {
                 dialog->reject();
             }
         });
-        QWidget window;
-        EXPECT_EQ(dialogs::openFilterDialog(&window), c.outcome);
+        frame.action(command::Filter)->trigger();
+        EXPECT_TRUE(opened);
+        EXPECT_NE(frame.statusBar()->currentMessage(), str(70034));
         EXPECT_EQ(stored(QStringLiteral("Filter/Hitag1")), c.stored);
         // Programming reads what the dialog stored.
         EXPECT_EQ(ProfileFilterSettings().value("Hitag1"), c.ok ? "4B" : "4A");
