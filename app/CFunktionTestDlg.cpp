@@ -35,6 +35,8 @@ constexpr int kBlock6PromptByte = 2;
 constexpr int kBlockBufferSize = 100;
 // What one poll takes from the receive queue at most.
 constexpr int kPollBytes = 255;
+// Buffers taken per poll at most: enough for the fastest line the readers have.
+constexpr int kPollRounds = 32;
 
 QString hexByte(std::uint8_t byte) {
     return QStringLiteral("%1 ").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
@@ -263,14 +265,26 @@ void CFunktionTestDlg::poll() {
     if (handle_ <= 0 || readerWaitActive()) {
         return;
     }
+    // A fast line brings more than one buffer per poll; everything waiting is taken, so the
+    // screen never falls behind the reader.
+    const std::int64_t now = clock_.elapsed();
+    bool any = false;
     std::array<unsigned char, kPollBytes> buffer{};
-    const int count = QnReadReceived(handle_, buffer.data(), static_cast<int>(buffer.size()));
-    if (count <= 0) {
-        return;
+    for (int round = 0; round < kPollRounds; ++round) {
+        const int count = QnReadReceived(handle_, buffer.data(), static_cast<int>(buffer.size()));
+        if (count <= 0) {
+            break;
+        }
+        const std::size_t taken = std::min(static_cast<std::size_t>(count), buffer.size());
+        telegram_.receive(std::span<const std::uint8_t>(buffer.data(), taken), now);
+        any = true;
+        if (taken < buffer.size()) {
+            break;
+        }
     }
-    const std::size_t taken = std::min(static_cast<std::size_t>(count), buffer.size());
-    telegram_.receive(std::span<const std::uint8_t>(buffer.data(), taken), clock_.elapsed());
-    showTelegram();
+    if (any) {
+        showTelegram();
+    }
 }
 
 void CFunktionTestDlg::showTelegram() {

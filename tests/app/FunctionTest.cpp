@@ -235,6 +235,7 @@ TEST_F(FunctionTestDialog, TelegramsInPiecesCountOnceAndPeriodicTelegramsEachCou
         int waitMs;
     };
     const std::string longTelegram(40, 'Z'); // 167 ms on a paced 2400 baud line
+    const std::string bigTelegram(2000, 'A');
     const Case cases[] = {
         {"slow line, prompted",
          {"--baud", "2400", "--pace", "--interval", "0", "--telegram", longTelegram},
@@ -248,6 +249,14 @@ TEST_F(FunctionTestDialog, TelegramsInPiecesCountOnceAndPeriodicTelegramsEachCou
          QStringLiteral("31 32 0D "),
          3,
          1200},
+        // More bytes per poll than one read takes: the screen must keep up, or the telegrams
+        // run together.
+        {"2000-byte telegram every 200 ms",
+         {"--interval", "200", "--telegram", bigTelegram},
+         19200,
+         QString(QStringLiteral("41 ")).repeated(2000),
+         5,
+         1400},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
