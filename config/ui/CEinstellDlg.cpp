@@ -94,7 +94,7 @@ void CEinstellDlg::beginProgress(int steps) {
 
 void CEinstellDlg::stepProgress(const QString& text) {
     status_->setText(text);
-    if (progress_->isVisible() && progress_->value() < progress_->maximum()) {
+    if (!progress_->isHidden() && progress_->value() < progress_->maximum()) {
         progress_->setValue(progress_->value() + 1);
     }
     // Repaint now: the device link keeps the event loop going while it waits, but the text of
@@ -103,7 +103,7 @@ void CEinstellDlg::stepProgress(const QString& text) {
 }
 
 void CEinstellDlg::endProgress() {
-    if (progress_->isVisible()) {
+    if (!progress_->isHidden()) {
         progress_->setValue(progress_->maximum());
     }
     progress_->setVisible(false);

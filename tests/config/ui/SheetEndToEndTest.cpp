@@ -274,7 +274,18 @@ TEST_F(SheetEndToEnd, PowerOnProgrammingModeQuestion) {
         port = sim.port();
         auto sheet = openSheet();
         messages.answers = {c.answer};
+        // The question comes late in programming: the progress line shows how far it got.
+        bool progressShown = false;
+        int progressSteps = 0;
+        messages.whileAsking = [&] {
+            progressShown = sheet->progressVisible();
+            progressSteps = sheet->progressValue();
+        };
         EXPECT_TRUE(sheet->programReader());
+        messages.whileAsking = nullptr;
+        EXPECT_TRUE(progressShown);
+        EXPECT_GE(progressSteps, 10);
+        EXPECT_FALSE(sheet->progressVisible());
         ASSERT_EQ(messages.asked.size(), 1u);
         EXPECT_EQ(messages.asked[0], QString::fromStdString(programmingModeQuestion()));
         EXPECT_EQ(sim.value("stored_mode"), c.storedMode);

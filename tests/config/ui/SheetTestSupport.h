@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
     }
     bool askYesNo(QWidget* /*parent*/, const QString& text) override {
         asked.push_back(text);
+        if (whileAsking) {
+            whileAsking();
+        }
         if (answers.empty()) {
             return false;
         }
@@ -51,6 +55,7 @@ public:
     std::vector<QString> shown;
     std::vector<QString> asked;
     std::deque<bool> answers;
+    std::function<void()> whileAsking; // runs while a question is open
 };
 
 // Each test: the application, empty settings, a temporary folder, the recording message box, and
