@@ -15,6 +15,7 @@
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -237,6 +238,35 @@ TEST_F(SheetEndToEnd, InvalidDataPageStopsProgrammingAndSaving) {
     EXPECT_EQ(messages.shown[0], str(kStrDataPageInvalidOnSave));
     EXPECT_TRUE(chooser.folders.empty()); // not even asked for a name
     EXPECT_FALSE(QFile::exists(path));
+}
+
+// A parameter page that fails its checks stops the save before the file is touched: an
+// existing file keeps every byte instead of getting only the sections before the parameters.
+TEST_F(SheetEndToEnd, InvalidParameterPageLeavesTheFileAlone) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    const QString path = tempDir.filePath(QStringLiteral("kept.mkr"));
+    const QByteArray before("[Device]\r\nName=Earlier\r\n[Prefix]\r\nCount=1\r\nAscii0=66\r\n");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    sheet->prefixPage()->setSequence(sequenceOf({0x41, 0x42}));
+    auto* timeout = sheet->parameterPage()->findChild<QLineEdit*>(QStringLiteral("timeout"));
+    ASSERT_NE(timeout, nullptr);
+    timeout->setText(QStringLiteral("99"));
+
+    chooser.saveName = path;
+    EXPECT_FALSE(sheet->saveConfiguration());
+    ASSERT_EQ(messages.shown.size(), 1u); // the page's own range message
+    EXPECT_TRUE(messages.shown[0].contains(QStringLiteral("12700")))
+        << messages.shown[0].toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_TRUE(chooser.folders.empty());
 }
 
 // Keyboard readers have no serial parameter page here: programming writes their parameter
