@@ -405,8 +405,12 @@ bool CSeriellEinstellDlg::loadConfiguration() {
 }
 
 bool CSeriellEinstellDlg::anythingModified() const {
+    // Every page counts: loading replaces the separator and the parameters too, so edits there
+    // would be lost without the question just as well.
     return prefix_->isModified() || suffix_->isModified() || pullOff_->isModified() ||
-           data1_->isModified() || (data2_ != nullptr && data2_->isModified());
+           separator_->isModified() || data1_->isModified() ||
+           (data2_ != nullptr && data2_->isModified()) ||
+           (param_ != nullptr && param_->isModified());
 }
 
 void CSeriellEinstellDlg::markUnchanged() {

@@ -369,6 +369,45 @@ TEST_F(SheetEndToEnd, SavesAndLoadsConfigurationFiles) {
     EXPECT_EQ(chooser.folders.back(), tempDir.path());
 }
 
+// Loading replaces every page, so an edit on any of them brings the question to save first.
+TEST_F(SheetEndToEnd, LoadingAsksToSaveEditsOfEveryPage) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    const QString path = tempDir.filePath(QStringLiteral("plain.mkr"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Prefix]\r\nCount=0\r\n");
+    }
+    struct Case {
+        const char* page;
+        std::function<void(CSeriellEinstellDlg&)> edit;
+        std::size_t questions;
+    };
+    const Case cases[] = {
+        {"none", [](CSeriellEinstellDlg&) {}, 0},
+        {"prefix", [](CSeriellEinstellDlg& s) { s.prefixPage()->OnClearPage(); }, 1},
+        {"separator", [](CSeriellEinstellDlg& s) { s.separatorPage()->OnClearPage(); }, 1},
+        {"parameters",
+         [](CSeriellEinstellDlg& s) {
+             s.parameterPage()
+                 ->findChild<QLineEdit*>(QStringLiteral("timeout"))
+                 ->setText(QStringLiteral("700"));
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        auto sheet = openSheet();
+        messages.asked.clear();
+        c.edit(*sheet);
+        chooser.openName = path;
+        messages.answers = {false};
+        EXPECT_TRUE(sheet->loadConfiguration());
+        EXPECT_EQ(messages.asked.size(), c.questions);
+    }
+}
+
 TEST_F(SheetEndToEnd, LoadingAFileOfAnotherModelAsksFirst) {
     SimProcess sim({"--type", "244"});
     port = sim.port();
