@@ -60,17 +60,17 @@ public:
 
     std::optional<WorkflowMessage> takeDataFormats() override {
         if (!sheet_.data1_->takeOver(config_.data[0])) {
-            return refused(0);
+            return refused();
         }
         if (sheet_.data2_ != nullptr && !sheet_.data2_->takeOver(config_.data[1])) {
-            return refused(sheet_.tabs()->indexOf(sheet_.data2_));
+            return refused();
         }
         return std::nullopt;
     }
 
     std::optional<WorkflowMessage> takeParameters() override {
         if (sheet_.param_ != nullptr && !sheet_.param_->takeOver(config_.parameters)) {
-            return refused(sheet_.tabs()->indexOf(sheet_.param_));
+            return refused();
         }
         return std::nullopt;
     }
@@ -93,7 +93,7 @@ public:
     bool pageRefused() const { return pageRefused_; }
 
 private:
-    std::optional<WorkflowMessage> refused(int /*tab*/) {
+    std::optional<WorkflowMessage> refused() {
         pageRefused_ = true;
         return WorkflowMessage{};
     }
@@ -118,7 +118,7 @@ CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, int handle, int baudCo
         addPage(param_, CParamRegisterkarteSeriell::caption());
     }
     prefix_ = new CPrefixRegisterkarteSeriell(this);
-    addPage(prefix_, str(129));
+    addPage(prefix_, prefix_->caption());
     data1_ = new CDatenRegisterkarteSeriell(features, true, this);
     addPage(data1_, data1_->pageTitle());
     if (twoOutputs) {
@@ -127,11 +127,11 @@ CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, int handle, int baudCo
         addPage(data2_, data2_->pageTitle());
     }
     suffix_ = new CSuffixRegisterkarteSeriell(this);
-    addPage(suffix_, str(130));
+    addPage(suffix_, suffix_->caption());
     pullOff_ = new CEndeRegisterkarteSeriell(this);
-    addPage(pullOff_, str(131));
+    addPage(pullOff_, pullOff_->caption());
     separator_ = new CTermixRegisterkarteSeriell(this);
-    addPage(separator_, str(149));
+    addPage(separator_, separator_->caption());
     for (CEingabeBasisRegisterkarteSeriell* page : {prefix_, suffix_, pullOff_, separator_}) {
         page->setHidReader(hid);
     }
