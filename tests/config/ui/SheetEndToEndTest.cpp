@@ -13,12 +13,15 @@
 #include "SimProcess.h"
 #include "StringTable.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <fstream>
 
@@ -120,6 +123,42 @@ TEST_F(SheetEndToEnd, ButtonRowAndEnterKey) {
     sheet.cancelButton()->click();
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
+}
+
+// The standard file dialogs: the "Quarnel (*.mkr)" filter, the "mkr" extension, the folder
+// they were given, asking before an existing file is replaced; cancelling gives no name.
+TEST_F(SheetEndToEnd, FileDialogsOfferConfigurationFiles) {
+    for (const bool saving : {true, false}) {
+        SCOPED_TRACE(saving);
+        QStringList filters;
+        QString suffix;
+        QString folder;
+        bool confirmsOverwrite = false;
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                timer.stop();
+                filters = dialog->nameFilters();
+                suffix = dialog->defaultSuffix();
+                folder = dialog->directory().absolutePath();
+                confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                mode = dialog->acceptMode();
+                dialog->reject();
+            }
+        });
+        timer.start();
+        DialogMkrFileChooser chooser;
+        const QString chosen = saving ? chooser.saveFileName(nullptr, tempDir.path())
+                                      : chooser.openFileName(nullptr, tempDir.path());
+        EXPECT_TRUE(chosen.isEmpty());
+        EXPECT_EQ(filters, QStringList{QStringLiteral("Quarnel (*.mkr)")});
+        EXPECT_EQ(suffix, QStringLiteral("mkr"));
+        EXPECT_EQ(folder, QDir(tempDir.path()).absolutePath());
+        EXPECT_TRUE(confirmsOverwrite);
+        EXPECT_EQ(mode, saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    }
 }
 
 TEST_F(SheetEndToEnd, NoReaderLeavesThePagesInTheirInitialState) {
