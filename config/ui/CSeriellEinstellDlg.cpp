@@ -26,7 +26,6 @@
 namespace veltra {
 namespace {
 
-constexpr int kStrConnectionFailed = 151;
 constexpr int kModelNameBuffer = 31;
 
 // Steps the progress bar counts: every step the reading or the programming sequence reports.
