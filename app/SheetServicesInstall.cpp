@@ -23,6 +23,11 @@ void installSheetServices(AppSettings& settings, PortEnumerator& ports, QWidget*
         settings.setBaudCode(baudCode);
         settings.sync();
     };
+    services.interfaceName = [&settings] { return settings.portName().toStdString(); };
+    services.storeInterfaceName = [&settings](const std::string& name) {
+        settings.setPortName(QString::fromStdString(name));
+        settings.sync();
+    };
     // The pages' "Inhalt lesen": the report with a connection of its own at the default rate.
     services.openReport = [](QWidget* parent) {
         CTestDlg dialog(parent, 0, AppSettings::kDefaultBaudCode, 0);

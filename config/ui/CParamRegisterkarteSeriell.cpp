@@ -1,7 +1,6 @@
 #include "CParamRegisterkarteSeriell.h"
 
 #include "AnsiText.h"
-#include "AppSettings.h"
 #include "ConfigChecks.h"
 #include "MessageBox.h"
 #include "SheetServices.h"
@@ -18,7 +17,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QSettings>
 #include <QVBoxLayout>
 #include <QValidator>
 
@@ -68,12 +66,6 @@ public:
         return utf8ToAnsi(input.toStdString()) ? Acceptable : Invalid;
     }
 };
-
-// "Port"/"Name" of the program's settings.
-QSettings programSettings() {
-    return QSettings(QString::fromLatin1(AppSettings::kOrganisation),
-                     QString::fromLatin1(AppSettings::kApplication));
-}
 
 } // namespace
 
@@ -242,12 +234,14 @@ QString CParamRegisterkarteSeriell::caption() {
 }
 
 void CParamRegisterkarteSeriell::refreshInterfaceName() {
-    QSettings settings = programSettings();
-    const QString key = QStringLiteral("Port/Name");
-    interfaceName_ = settings.value(key, QString()).toString();
+    const SheetServices& services = sheetServices();
+    interfaceName_ =
+        services.interfaceName ? QString::fromStdString(services.interfaceName()) : QString();
     if (interfaceName_.isEmpty()) {
         interfaceName_ = QStringLiteral("COM1");
-        settings.setValue(key, interfaceName_);
+        if (services.storeInterfaceName) {
+            services.storeInterfaceName(interfaceName_.toStdString());
+        }
     }
     applyRules();
 }

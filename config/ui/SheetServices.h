@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -21,6 +22,9 @@ struct SheetServices {
     // The stored interface baud-rate code ("Port"/"Baudrate") and storing a new one.
     std::function<int()> storedBaudCode;
     std::function<void(int baudCode)> storeBaudCode;
+    // The stored interface name ("Port"/"Name", e.g. "COM3", "USB: 1319-0042 HID") and storing one.
+    std::function<std::string()> interfaceName;
+    std::function<void(const std::string& name)> storeInterfaceName;
     // The function test of a serial reader and of a USB HID reader, modal.
     std::function<void(QWidget* parent)> openFunctionTest;
     std::function<void(QWidget* parent)> openHidFunctionTest;

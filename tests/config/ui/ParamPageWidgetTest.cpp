@@ -2,7 +2,6 @@
 // gives back, its checks with their messages and focus, and its enable rules.
 #include "CParamRegisterkarteSeriell.h"
 
-#include "AppSettings.h"
 #include "ConfigChecks.h"
 #include "DeviceFeatures.h"
 #include "MessageBox.h"
@@ -15,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -56,22 +54,21 @@ protected:
 
     void SetUp() override {
         setMessageBox(&box_);
-        storeInterfaceName(QStringLiteral("COM1"));
+        storedName() = "COM1";
+        sheetServices().interfaceName = [] { return storedName(); };
+        sheetServices().storeInterfaceName = [](const std::string& name) { storedName() = name; };
     }
     void TearDown() override {
         setMessageBox(nullptr);
         sheetServices() = SheetServices{};
     }
 
-    static void storeInterfaceName(const QString& name) {
-        QSettings settings(QString::fromLatin1(AppSettings::kOrganisation),
-                           QString::fromLatin1(AppSettings::kApplication));
-        if (name.isNull()) {
-            settings.remove(QStringLiteral("Port/Name"));
-        } else {
-            settings.setValue(QStringLiteral("Port/Name"), name);
-        }
+    // The program's stored interface name, as the page sees it through its services.
+    static std::string& storedName() {
+        static std::string name;
+        return name;
     }
+    static void storeInterfaceName(const QString& name) { storedName() = name.toStdString(); }
 
     template <typename T>
     static T* child(QWidget& page, const char* name) {
@@ -307,9 +304,7 @@ TEST_F(ParamPage, UsbInterfaceLocksTheSetLists) {
 TEST_F(ParamPage, MissingInterfaceNameIsStoredAsCom1) {
     storeInterfaceName(QString());
     CParamRegisterkarteSeriell page(kAllFeatures);
-    QSettings settings(QString::fromLatin1(AppSettings::kOrganisation),
-                       QString::fromLatin1(AppSettings::kApplication));
-    EXPECT_EQ(settings.value(QStringLiteral("Port/Name")).toString(), QStringLiteral("COM1"));
+    EXPECT_EQ(storedName(), "COM1");
 }
 
 TEST_F(ParamPage, ControlsFollowFeaturesAndMode) {
