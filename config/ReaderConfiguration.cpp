@@ -13,19 +13,6 @@ std::uint8_t timeByte(int ms) {
     return static_cast<std::uint8_t>(std::clamp(ms / 100, 0, 255));
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 constexpr ChipEntry kChips[] = {
     {"Hitag1", chip::Hitag1},     {"Hitag2", chip::Hitag2},          {"HitagS", chip::HitagS},
     {"Q5 (ATA5555)", chip::Q5},   {"ATA5577", chip::ATA5577},        {"ATA5575", chip::ATA5575},
@@ -63,6 +50,19 @@ constexpr ModulationEntry kModulations[] = {
 constexpr std::uint8_t kModSpeedRf32 = 5;
 
 } // namespace
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
 
 ReaderParameters defaultReaderParameters() {
     ReaderParameters p;
@@ -200,7 +200,7 @@ EncodedPassword encodePassword(std::string_view text) {
     }
     std::uint32_t value = 0;
     for (char c : text) {
-        const int digit = hexDigit(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0) {
             out.result = PasswordResult::Invalid;
             return out;
@@ -244,8 +244,8 @@ std::uint8_t filterByteFromText(std::string_view text) {
     if (text.size() < 2) {
         return fallback;
     }
-    const int high = hexDigit(text[0]);
-    const int low = hexDigit(text[1]);
+    const int high = hexDigitValue(text[0]);
+    const int low = hexDigitValue(text[1]);
     if (high < 0 || low < 0) {
         return fallback;
     }

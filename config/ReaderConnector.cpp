@@ -1,6 +1,7 @@
 #include "ReaderConnector.h"
 
 #include "DeviceFeatures.h"
+#include "ReaderConfiguration.h"
 #include "StringTable.h"
 
 #include "qnlink.h"
@@ -98,19 +99,6 @@ constexpr std::array<int, 5> kBaudCycle{2400, 4800, 9600, 19200, 38400};
 
 // Size of the model-name buffer: 30 characters and the terminating NUL.
 constexpr int kModelNameSize = 31;
-
-int hexDigit(unsigned char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // A baud-rate code is the rate plus a line-format code in its last two decimal digits: 0 8N1,
 // 1 8E1, 2 8O1, 3 8N2; remainders of 4 and more count as 0.
@@ -214,9 +202,11 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     std::array<char, kModelNameSize> model{};
     const int length = link.readDeviceType(handle, reply.data(), static_cast<int>(reply.size()),
                                            model.data(), static_cast<int>(model.size()));
+    const auto digit = [&reply](std::size_t i) {
+        return hexDigitValue(static_cast<char>(reply[i]));
+    };
     // A usable identity is exactly three hex digits and a version character.
-    const bool usable = length == 4 && hexDigit(reply[0]) >= 0 && hexDigit(reply[1]) >= 0 &&
-                        hexDigit(reply[2]) >= 0;
+    const bool usable = length == 4 && digit(0) >= 0 && digit(1) >= 0 && digit(2) >= 0;
     if (!usable) {
         closeReader(link, handle);
         result.handle = kOpenNoIdentity;
@@ -224,8 +214,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     }
     model.back() = '\0';
     ReaderIdentity& id = result.identity;
-    id.typeCode = static_cast<unsigned>(hexDigit(reply[0]) * 256 + hexDigit(reply[1]) * 16 +
-                                        hexDigit(reply[2]));
+    id.typeCode = static_cast<unsigned>(digit(0) * 256 + digit(1) * 16 + digit(2));
     id.version = versionNumber(static_cast<char>(reply[3]));
     id.typeText.assign(reinterpret_cast<const char*>(reply.data()), 3);
     id.modelName = model.data();
