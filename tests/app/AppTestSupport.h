@@ -6,6 +6,7 @@
 #include "AppSettings.h"
 #include "MessageBox.h"
 #include "PortSelection.h"
+#include "ScriptedMessageBox.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -30,26 +31,6 @@ inline QApplication& application() {
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
-
-class ScriptedMessageBox final : public IMessageBox {
-public:
-    void show(QWidget* /*parent*/, const QString& text, Kind /*kind*/) override {
-        shown.push_back(text);
-    }
-    bool askYesNo(QWidget* /*parent*/, const QString& text) override {
-        asked.push_back(text);
-        if (answers.empty()) {
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    std::vector<QString> shown;
-    std::vector<QString> asked;
-    std::deque<bool> answers;
-};
 
 // Port lists as the test sets them; anything not set is empty.
 class FixedPorts final : public PortEnumerator {

@@ -12,9 +12,9 @@
 namespace {
 
 QStringList formatSpecifiers(const QString& text) {
-    static const QRegularExpression spec(QStringLiteral("%[-+ #0]*[0-9]*(\\.[0-9]+)?[a-zA-Z%]"));
+    static const QRegularExpression conversion(QStringLiteral("%[-+ #0]*[0-9]*(\\.[0-9]+)?[a-zA-Z%]"));
     QStringList found;
-    auto it = spec.globalMatch(text);
+    auto it = conversion.globalMatch(text);
     while (it.hasNext()) {
         found << it.next().captured(0);
     }

@@ -4,6 +4,7 @@
 
 #include "DeviceFeatures.h"
 #include "MessageBox.h"
+#include "ScriptedMessageBox.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "ini/CIniEx.h"
@@ -33,13 +34,6 @@ QApplication& app() {
     static QApplication* created = new QApplication(argc, argv);
     return *created;
 }
-
-class RecordingBox final : public IMessageBox {
-public:
-    void show(QWidget*, const QString& text, Kind) override { shown.push_back(text); }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    std::vector<QString> shown;
-};
 
 using namespace feature;
 
@@ -80,7 +74,7 @@ protected:
         return out;
     }
 
-    RecordingBox box;
+    test::ScriptedMessageBox box;
 };
 
 DataFormatRecord chipRecord(std::uint8_t type, std::array<std::uint8_t, 4> registers) {

@@ -5,6 +5,7 @@
 #include "ConfigChecks.h"
 #include "DeviceFeatures.h"
 #include "MessageBox.h"
+#include "ScriptedMessageBox.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 
@@ -20,20 +21,6 @@
 
 namespace veltra {
 namespace {
-
-struct Message {
-    QString text;
-    IMessageBox::Kind kind;
-};
-
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void show(QWidget*, const QString& text, Kind kind) override {
-        messages.push_back({text, kind});
-    }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    std::vector<Message> messages;
-};
 
 constexpr std::uint32_t kAllFeatures = feature::SerialInterface | feature::OperatingMode5 |
                                        feature::OperatingMode6 | feature::SensorInput |
@@ -83,7 +70,7 @@ protected:
         return p;
     }
 
-    RecordingMessageBox box_;
+    test::ScriptedMessageBox box_;
 };
 
 TEST_F(ParamPage, SetListsShowTheReadersRate) {
@@ -150,12 +137,12 @@ TEST_F(ParamPage, ChecksShowTheirMessageAndFocusTheField) {
         page.setParameters(p, false);
         auto* field = child<QLineEdit>(page, c.field);
         field->setText(QString::fromLatin1(c.text));
-        box_.messages.clear();
+        box_ = {};
         ReaderParameters out;
         out.cycleTimeMs = 4711;
         EXPECT_FALSE(page.takeOver(out)) << c.field << " " << c.text;
-        ASSERT_EQ(box_.messages.size(), 1u);
-        EXPECT_EQ(box_.messages[0].text, c.message);
+        ASSERT_EQ(box_.shown.size(), 1u);
+        EXPECT_EQ(box_.shown[0], c.message);
         EXPECT_EQ(page.focusWidget(), field) << c.field;
         EXPECT_EQ(out.cycleTimeMs, 4711) << "a failed take-over leaves the result alone";
     }
@@ -176,16 +163,16 @@ TEST_F(ParamPage, TcpClientAddressIsChecked) {
 
     child<QLineEdit>(page, "address")->setText(QStringLiteral("192.168.1"));
     EXPECT_FALSE(page.takeOver(back));
-    ASSERT_EQ(box_.messages.size(), 1u);
-    EXPECT_EQ(box_.messages[0].text, str(kStrInvalidServerAddress));
+    ASSERT_EQ(box_.shown.size(), 1u);
+    EXPECT_EQ(box_.shown[0], str(kStrInvalidServerAddress));
     EXPECT_EQ(page.focusWidget(), child<QLineEdit>(page, "address"));
 
     child<QLineEdit>(page, "address")->setText(QStringLiteral("192.168.1.2"));
     child<QLineEdit>(page, "port")->setText(QStringLiteral("65536"));
-    box_.messages.clear();
+    box_ = {};
     EXPECT_FALSE(page.takeOver(back));
-    ASSERT_EQ(box_.messages.size(), 1u);
-    EXPECT_EQ(box_.messages[0].text, strf(kStrIntegerRange, 0, 65535));
+    ASSERT_EQ(box_.shown.size(), 1u);
+    EXPECT_EQ(box_.shown[0], strf(kStrIntegerRange, 0, 65535));
     EXPECT_EQ(page.focusWidget(), child<QLineEdit>(page, "port"));
 
     // Switched off, the client gives no address and port whatever the fields hold.

@@ -5,6 +5,7 @@
 
 #include "MessageBox.h"
 #include "ReaderConnector.h"
+#include "ScriptedMessageBox.h"
 #include "SheetServices.h"
 
 #include <QApplication>
@@ -33,30 +34,6 @@ inline QApplication& sheetApplication() {
     }();
     return *app;
 }
-
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void show(QWidget* /*parent*/, const QString& text, Kind /*kind*/) override {
-        shown.push_back(text);
-    }
-    bool askYesNo(QWidget* /*parent*/, const QString& text) override {
-        asked.push_back(text);
-        if (whileAsking) {
-            whileAsking();
-        }
-        if (answers.empty()) {
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    std::vector<QString> shown;
-    std::vector<QString> asked;
-    std::deque<bool> answers;
-    std::function<void()> whileAsking; // runs while a question is open
-};
 
 // Each test: the application, empty settings, a temporary folder, the recording message box, and
 // services that connect to `port` (empty: no reader answers) the way the program's connection
@@ -110,7 +87,7 @@ protected:
     }
 
     QTemporaryDir tempDir;
-    RecordingMessageBox messages;
+    ScriptedMessageBox messages;
     std::string port;
     int storedBaud = 19200;
     int connects = 0;

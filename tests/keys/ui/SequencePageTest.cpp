@@ -7,6 +7,7 @@
 #include "CTermixRegisterkarteSeriell.h"
 
 #include "MessageBox.h"
+#include "ScriptedMessageBox.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 
@@ -22,20 +23,6 @@
 
 namespace veltra {
 namespace {
-
-struct Message {
-    QString text;
-    IMessageBox::Kind kind;
-};
-
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void show(QWidget*, const QString& text, Kind kind) override {
-        messages.push_back({text, kind});
-    }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    std::vector<Message> messages;
-};
 
 class SequencePage : public ::testing::Test {
 protected:
@@ -88,7 +75,7 @@ protected:
         page_->setBlock(block);
     }
 
-    RecordingMessageBox box_;
+    test::ScriptedMessageBox box_;
     std::unique_ptr<CEingabeBasisRegisterkarteSeriell> page_;
     QTreeWidget* list_ = nullptr;
     QLineEdit* field_ = nullptr;
@@ -129,7 +116,7 @@ TEST_F(SequencePage, AddingPlacesTheCodeAndTheSelection) {
         }
         type(QStringLiteral("A"));
         click("add");
-        EXPECT_TRUE(box_.messages.empty());
+        EXPECT_TRUE(box_.shown.empty());
         EXPECT_EQ(codes(), c.expected) << c.selected;
         EXPECT_EQ(selectedRow(), c.selectedAfter) << c.selected;
         EXPECT_TRUE(page_->isModified());
@@ -146,18 +133,18 @@ TEST_F(SequencePage, TypedTextIsInterpreted) {
                           {"", -1},     {"FF", -1}, {"xyz", -1}, {"é", 0xE9}};
     for (const Case& c : cases) {
         page_->setBlock({});
-        box_.messages.clear();
+        box_ = {};
         type(QString::fromUtf8(c.text));
         click("add");
         if (c.code < 0) {
-            ASSERT_EQ(box_.messages.size(), 1u) << c.text;
-            EXPECT_EQ(box_.messages[0].text, str(158));
-            EXPECT_EQ(box_.messages[0].kind, IMessageBox::Kind::Warning);
+            ASSERT_EQ(box_.shown.size(), 1u) << c.text;
+            EXPECT_EQ(box_.shown[0], str(158));
+            EXPECT_EQ(box_.kinds[0], IMessageBox::Kind::Warning);
             EXPECT_EQ(field_->text(), QString::fromUtf8(c.text)) << "the typed text stays";
             EXPECT_TRUE(codes().empty());
             EXPECT_FALSE(page_->isModified());
         } else {
-            EXPECT_TRUE(box_.messages.empty()) << c.text;
+            EXPECT_TRUE(box_.shown.empty()) << c.text;
             EXPECT_EQ(codes(), std::vector<std::uint8_t>{static_cast<std::uint8_t>(c.code)})
                 << c.text;
         }
@@ -193,9 +180,9 @@ TEST_F(SequencePage, FifteenCodesAtMost) {
     select(4);
     type(QStringLiteral("A"));
     click("add");
-    ASSERT_EQ(box_.messages.size(), 1u);
-    EXPECT_EQ(box_.messages[0].text, str(159));
-    EXPECT_EQ(box_.messages[0].kind, IMessageBox::Kind::Information);
+    ASSERT_EQ(box_.shown.size(), 1u);
+    EXPECT_EQ(box_.shown[0], str(159));
+    EXPECT_EQ(box_.kinds[0], IMessageBox::Kind::Information);
     EXPECT_EQ(page_->sequence().size(), kMaxSequenceCodes);
     EXPECT_EQ(list_->topLevelItemCount(), static_cast<int>(kMaxSequenceCodes));
     EXPECT_EQ(selectedRow(), 4);
@@ -227,9 +214,9 @@ TEST_F(SequencePage, DeleteSelectsTheRowThatMovedUp) {
 
     load({0x01});
     click("deleteCode");
-    ASSERT_EQ(box_.messages.size(), 1u);
-    EXPECT_EQ(box_.messages[0].text, str(157));
-    EXPECT_EQ(box_.messages[0].kind, IMessageBox::Kind::Warning);
+    ASSERT_EQ(box_.shown.size(), 1u);
+    EXPECT_EQ(box_.shown[0], str(157));
+    EXPECT_EQ(box_.kinds[0], IMessageBox::Kind::Warning);
     EXPECT_EQ(codes(), std::vector<std::uint8_t>{0x01});
     EXPECT_FALSE(page_->isModified());
 }
@@ -265,7 +252,7 @@ TEST_F(SequencePage, ClearPageAndFileAccessors) {
     EXPECT_TRUE(codes().empty());
     EXPECT_EQ(list_->topLevelItemCount(), 0);
     EXPECT_TRUE(page_->isModified());
-    EXPECT_TRUE(box_.messages.empty());
+    EXPECT_TRUE(box_.shown.empty());
 
     // Loading from a file keeps the flag as the sheet left it.
     page_->setModified(false);
