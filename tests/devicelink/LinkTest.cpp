@@ -1,6 +1,7 @@
 // The library against the reader simulator on a pseudo-terminal.
 #include "qnlink.h"
 
+#include "HandleGuard.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -15,23 +16,11 @@
 
 using veltra::test::SimProcess;
 
+using veltra::test::Handle;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Closes a handle when the test ends, whatever happened.
-struct Handle {
-    int value;
-    explicit Handle(int h) : value(h) {}
-    ~Handle() {
-        if (value > 0) {
-            QnClosePort(value);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    operator int() const { return value; }
-};
 
 TEST(LinkTest, OpensIdentifiesAndReportsTheReader) {
     SimProcess sim({"--type", "244", "--version", "K"});

@@ -1,6 +1,7 @@
 // Exact bytes on the wire, with a pseudo-terminal of the test's own playing the reader.
 #include "qnlink.h"
 
+#include "HandleGuard.h"
 #include "PtyReader.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 
 using veltra::test::PtyReader;
 using Bytes = PtyReader::Bytes;
+
+using veltra::test::Handle;
 
 namespace {
 
@@ -34,19 +37,6 @@ PtyReader::Answer stxReader(const std::string& ident) {
         return PtyReader::stxReply(0, {});
     };
 }
-
-struct Handle {
-    int value;
-    explicit Handle(int h) : value(h) {}
-    ~Handle() {
-        if (value > 0) {
-            QnClosePort(value);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    operator int() const { return value; }
-};
 
 TEST(WireTest, IdentificationIsSentInStxFramingFirst) {
     PtyReader reader(stxReader("244K"));
