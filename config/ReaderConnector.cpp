@@ -4,96 +4,12 @@
 #include "ReaderConfiguration.h"
 #include "StringTable.h"
 
-#include "qnlink.h"
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 
 namespace veltra {
 namespace {
-
-class QnReaderLink final : public ReaderLink {
-public:
-    int openPort(const char* portName, int baudRate, int flags, int timeoutMs) override {
-        return QnOpenPort(portName, baudRate, flags, timeoutMs);
-    }
-    int closePort(int handle) override { return QnClosePort(handle); }
-    int lastError(int handle) override { return QnGetLastError(handle); }
-    int portName(int handle, char* buffer, int size) override {
-        return QnGetPortName(handle, buffer, size);
-    }
-    int isLanConnection(int handle) override { return QnIsLanConnection(handle); }
-    int isHidConnection(int handle) override { return QnIsHidConnection(handle); }
-    int supportsReaderMode(int handle) override { return QnSupportsReaderMode(handle); }
-    int readDeviceType(int handle, unsigned char* reply, int replySize, char* modelName,
-                       int modelNameSize) override {
-        return QnReadDeviceType(handle, reply, replySize, modelName, modelNameSize);
-    }
-    int readMode(int handle) override { return QnReadMode(handle); }
-    int setMode(int handle, int mode) override { return QnSetMode(handle, mode); }
-    int setModeStored(int handle, int mode) override { return QnSetModeStored(handle, mode); }
-    int setBaudRate(int handle, int baudRate, int parity) override {
-        return QnSetBaudRate(handle, baudRate, parity);
-    }
-    int writeTransponderConfig(int handle, int index, const unsigned char* data,
-                               int length) override {
-        return QnWriteTransponderConfig(handle, index, data, length);
-    }
-    int writeTransponderPassword(int handle, const unsigned char* password, int length) override {
-        return QnWriteTransponderPassword(handle, password, length);
-    }
-    int writeTransponderPasswordEx(int handle, int transponderType, const unsigned char* password,
-                                   int length) override {
-        return QnWriteTransponderPasswordEx(handle, transponderType, password, length);
-    }
-    int readParameterBlock(int handle, int block, unsigned char* buffer, int size) override {
-        switch (block) {
-        case 1:
-            return QnReadParameterBlock1(handle, buffer, size);
-        case 2:
-            return QnReadParameterBlock2(handle, buffer, size);
-        case 3:
-            return QnReadParameterBlock3(handle, buffer, size);
-        case 4:
-            return QnReadParameterBlock4(handle, buffer, size);
-        case 5:
-            return QnReadParameterBlock5(handle, buffer, size);
-        case 6:
-            return QnReadParameterBlock6(handle, buffer, size);
-        default:
-            return -1;
-        }
-    }
-    int writeParameterBlock(int handle, int block, const unsigned char* data, int length) override {
-        switch (block) {
-        case 1:
-            return QnWriteParameterBlock1(handle, data, length);
-        case 2:
-            return QnWriteParameterBlock2(handle, data, length);
-        case 3:
-            return QnWriteParameterBlock3(handle, data, length);
-        case 4:
-            return QnWriteParameterBlock4(handle, data, length);
-        case 5:
-            return QnWriteParameterBlock5(handle, data, length);
-        case 6:
-            return QnWriteParameterBlock6(handle, data, length);
-        default:
-            return -1;
-        }
-    }
-    int transact(int handle, int command, const unsigned char* data, int length,
-                 unsigned char* reply, int replySize) override {
-        return QnTransact(handle, command, data, length, reply, replySize);
-    }
-    int lanReadRemoteHost(const char* portName, char* address, int* port) override {
-        return QnLanReadRemoteHost(portName, address, port);
-    }
-    int lanWriteRemoteHost(const char* portName, const char* address, int port) override {
-        return QnLanWriteRemoteHost(portName, address, port);
-    }
-};
 
 constexpr std::array<int, 5> kBaudCycle{2400, 4800, 9600, 19200, 38400};
 
@@ -116,11 +32,6 @@ bool isSerialKind(InterfaceKind kind) {
 }
 
 } // namespace
-
-ReaderLink& qnLink() {
-    static QnReaderLink link;
-    return link;
-}
 
 std::vector<int> baudSearchOrder(int baudCode) {
     const auto it = std::find(kBaudCycle.begin(), kBaudCycle.end(), baudCode);
@@ -174,7 +85,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
         // and the format as flags, so a reader stored as 9601 is reached at 9600 8E1.
         handle = link.openPort(name, rateOfCode(target.baudCode), lineFormatOfCode(target.baudCode),
                                target.timeoutMs);
-        if (handle == QN_OPEN_NO_ANSWER) {
+        if (handle == ReaderLink::kOpenNoAnswer) {
             for (int rate : baudSearchOrder(target.baudCode)) {
                 handle = link.openPort(name, rate, 0, target.timeoutMs);
                 if (handle > 0) {
@@ -182,7 +93,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
                     result.baudCorrected = true;
                     break;
                 }
-                if (handle != QN_OPEN_NO_ANSWER) {
+                if (handle != ReaderLink::kOpenNoAnswer) {
                     // The port itself went away; further rates cannot help.
                     break;
                 }

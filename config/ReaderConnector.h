@@ -5,49 +5,13 @@
 // caller's business.
 #pragma once
 
+#include "ReaderLink.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace veltra {
-
-// The reader operations of the device link, one to one. The program talks to readers only
-// through these; qnLink() forwards each to the Qn operation of the same name. Every byte that
-// comes back is untrusted: sizes are always passed with the buffers.
-class ReaderLink {
-public:
-    virtual ~ReaderLink() = default;
-
-    virtual int openPort(const char* portName, int baudRate, int flags, int timeoutMs) = 0;
-    virtual int closePort(int handle) = 0;
-    virtual int lastError(int handle) = 0;
-    virtual int portName(int handle, char* buffer, int size) = 0;
-    virtual int isLanConnection(int handle) = 0;
-    virtual int isHidConnection(int handle) = 0;
-    virtual int supportsReaderMode(int handle) = 0;
-    virtual int readDeviceType(int handle, unsigned char* reply, int replySize, char* modelName,
-                               int modelNameSize) = 0;
-    virtual int readMode(int handle) = 0;
-    virtual int setMode(int handle, int mode) = 0;
-    virtual int setModeStored(int handle, int mode) = 0;
-    virtual int setBaudRate(int handle, int baudRate, int parity) = 0;
-    virtual int writeTransponderConfig(int handle, int index, const unsigned char* data,
-                                       int length) = 0;
-    virtual int writeTransponderPassword(int handle, const unsigned char* password, int length) = 0;
-    virtual int writeTransponderPasswordEx(int handle, int transponderType,
-                                           const unsigned char* password, int length) = 0;
-    // block is 1..6; anything else fails with -1.
-    virtual int readParameterBlock(int handle, int block, unsigned char* buffer, int size) = 0;
-    virtual int writeParameterBlock(int handle, int block, const unsigned char* data,
-                                    int length) = 0;
-    virtual int transact(int handle, int command, const unsigned char* data, int length,
-                         unsigned char* reply, int replySize) = 0;
-    virtual int lanReadRemoteHost(const char* portName, char* address, int* port) = 0;
-    virtual int lanWriteRemoteHost(const char* portName, const char* address, int port) = 0;
-};
-
-// The device link itself (the Qn operations of the loaded library).
-ReaderLink& qnLink();
 
 enum class InterfaceKind {
     Serial,          // RS-232 port, FTDI device or a foreign USB serial adapter
