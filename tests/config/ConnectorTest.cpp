@@ -1,12 +1,9 @@
 #include "DeviceFeatures.h"
+#include "FakeReaderLink.h"
 #include "ReaderConnector.h"
-
-#include "qnlink.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -15,83 +12,9 @@ using namespace veltra;
 namespace {
 
 // A reader on a port, as the connection procedure sees it through the device link: it answers
-// the identification only at the rates it listens at and reports a fixed identity. Every call
-// is logged so the tests can check the order of the exchanges.
-class ScriptedLink : public ReaderLink {
-public:
-    std::set<int> answersAtRates{19200};
-    int answersAtFlags = 0;
-    bool portExists = true;
-    std::string identity = "244K";
-    int identityResult = 4; // what readDeviceType returns; -1 for no identity
-    std::string model = "QN-V4 Test";
-    int readerMode = 1;
-    std::vector<std::string> log;
-
-    int openPort(const char* name, int baudRate, int flags, int timeoutMs) override {
-        log.push_back("open " + std::string(name) + " " + std::to_string(baudRate) + " " +
-                      std::to_string(flags) + " " + std::to_string(timeoutMs));
-        if (!portExists) {
-            return QN_OPEN_FAILED;
-        }
-        if (answersAtRates.count(baudRate) == 0 || flags != answersAtFlags) {
-            return QN_OPEN_NO_ANSWER;
-        }
-        return 7;
-    }
-    int closePort(int handle) override {
-        log.push_back("close " + std::to_string(handle));
-        return 0;
-    }
-    int lastError(int) override { return 0; }
-    int portName(int, char*, int) override { return -1; }
-    int isLanConnection(int) override { return 0; }
-    int isHidConnection(int) override { return 0; }
-    int supportsReaderMode(int) override {
-        log.push_back("supportsReaderMode");
-        return readerMode;
-    }
-    int readDeviceType(int, unsigned char* reply, int replySize, char* name,
-                       int nameSize) override {
-        log.push_back("readDeviceType " + std::to_string(replySize) + " " +
-                      std::to_string(nameSize));
-        if (identityResult < 0) {
-            return -1;
-        }
-        if (static_cast<int>(identity.size()) > replySize) {
-            return -1; // the library refuses a reply that does not fit
-        }
-        std::memcpy(reply, identity.data(), identity.size());
-        if (static_cast<int>(model.size()) < nameSize) {
-            std::memcpy(name, model.c_str(), model.size() + 1);
-        }
-        return identityResult;
-    }
-    int readMode(int) override { return -1; }
-    int setMode(int, int mode) override {
-        log.push_back("setMode " + std::to_string(mode));
-        return 0;
-    }
-    int setModeStored(int, int) override { return -1; }
-    int setBaudRate(int, int, int) override { return -1; }
-    int writeTransponderConfig(int, int, const unsigned char*, int) override { return -1; }
-    int writeTransponderPassword(int, const unsigned char*, int) override { return -1; }
-    int writeTransponderPasswordEx(int, int, const unsigned char*, int) override { return -1; }
-    int readParameterBlock(int, int, unsigned char*, int) override { return -1; }
-    int writeParameterBlock(int, int, const unsigned char*, int) override { return -1; }
-    int transact(int, int, const unsigned char*, int, unsigned char*, int) override { return -1; }
-    int lanReadRemoteHost(const char*, char*, int*) override { return -1; }
-    int lanWriteRemoteHost(const char*, const char*, int) override { return -1; }
-
-    std::vector<std::string> opens() const {
-        std::vector<std::string> result;
-        for (const auto& entry : log) {
-            if (entry.rfind("open ", 0) == 0) {
-                result.push_back(entry);
-            }
-        }
-        return result;
-    }
+// the identification only at the rates it listens at and reports a fixed identity.
+struct ScriptedLink : test::FakeReaderLink {
+    ScriptedLink() { model = "QN-V4 Test"; }
 };
 
 ConnectionTarget serialTarget(int baudCode) {

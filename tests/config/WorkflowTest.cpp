@@ -1,15 +1,12 @@
 // The reading and programming sequences against a reader that keeps its blocks in memory and
 // logs every exchange in the order it arrives.
 #include "ConfigurationWorkflow.h"
+#include "FakeReaderLink.h"
 #include "FilterSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,161 +14,11 @@ using namespace veltra;
 
 namespace {
 
-std::string hex(const unsigned char* data, int length) {
-    std::string out;
-    for (int i = 0; i < length; ++i) {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, i == 0 ? "%02X" : " %02X", data[i]);
-        out += buf;
-    }
-    return out;
-}
-
 constexpr int kHandle = 3;
 
-class MemoryReader : public ReaderLink {
-public:
-    std::map<int, Bytes> blocks;
-    std::set<int> failingWrites;
-    std::set<int> failingReads;
-    int storedMode = 1;
-    bool modeReadable = true;
-    bool dtrSupported = false;
-    std::uint8_t dtr = 0;
-    bool hidConnection = false;
-    std::vector<std::string> log;
-
-    int openPort(const char*, int, int, int) override { return kHandle; }
-    int closePort(int handle) override {
-        log.push_back("close " + std::to_string(handle));
-        return 0;
-    }
-    int lastError(int) override { return 0; }
-    int portName(int, char* buffer, int size) override {
-        const std::string name = "/dev/pts/9";
-        if (static_cast<int>(name.size()) >= size) {
-            return -1;
-        }
-        std::copy(name.begin(), name.end(), buffer);
-        buffer[name.size()] = '\0';
-        return static_cast<int>(name.size());
-    }
-    int isLanConnection(int) override { return 0; }
-    int isHidConnection(int) override { return hidConnection ? 1 : 0; }
-    int supportsReaderMode(int) override { return 1; }
-    int readDeviceType(int, unsigned char* reply, int replySize, char* name,
-                       int nameSize) override {
-        log.push_back("readDeviceType");
-        if (replySize < 4 || nameSize < 8) {
-            return -1;
-        }
-        std::copy_n("244K", 4, reply);
-        std::copy_n("QN-V4 A", 8, name);
-        return 4;
-    }
-    int readMode(int) override {
-        log.push_back("readMode");
-        return modeReadable ? storedMode : -1;
-    }
-    int setMode(int, int mode) override {
-        log.push_back("setMode " + std::to_string(mode));
-        return 0;
-    }
-    int setModeStored(int, int mode) override {
-        log.push_back("setModeStored " + std::to_string(mode));
-        storedMode = mode;
-        return 0;
-    }
-    int setBaudRate(int, int rate, int parity) override {
-        log.push_back("setBaudRate " + std::to_string(rate) + " " + std::to_string(parity));
-        return 0;
-    }
-    int writeTransponderConfig(int, int index, const unsigned char* data, int length) override {
-        log.push_back("config " + std::to_string(index) + " " + hex(data, length));
-        return 0;
-    }
-    int writeTransponderPassword(int, const unsigned char* password, int length) override {
-        log.push_back("password " + hex(password, length));
-        return 0;
-    }
-    int writeTransponderPasswordEx(int, int type, const unsigned char* password,
-                                   int length) override {
-        log.push_back("passwordEx " + std::to_string(type) + " " + hex(password, length));
-        return 0;
-    }
-    int readParameterBlock(int, int block, unsigned char* buffer, int size) override {
-        log.push_back("read " + std::to_string(block));
-        const auto it = blocks.find(block);
-        if (failingReads.count(block) != 0 || it == blocks.end() ||
-            static_cast<int>(it->second.size()) > size) {
-            return -1;
-        }
-        std::copy(it->second.begin(), it->second.end(), buffer);
-        return static_cast<int>(it->second.size());
-    }
-    int writeParameterBlock(int, int block, const unsigned char* data, int length) override {
-        log.push_back("write " + std::to_string(block) + ": " + hex(data, length));
-        if (failingWrites.count(block) != 0) {
-            return -1;
-        }
-        blocks[block] = Bytes(data, data + length);
-        return 0;
-    }
-    int transact(int, int command, const unsigned char* data, int length, unsigned char* reply,
-                 int replySize) override {
-        log.push_back("transact " + std::to_string(command) + (length > 0 ? " " : "") +
-                      hex(data, length));
-        if (command != 0xFE || !dtrSupported) {
-            return -1;
-        }
-        if (length == 1) {
-            dtr = data[0];
-            return 0;
-        }
-        if (reply != nullptr && replySize >= 1) {
-            reply[0] = dtr;
-        }
-        return 1;
-    }
-    std::string remoteHost; // empty: the module gives no remote host
-    int lanReadRemoteHost(const char* port, char* address, int* tcpPort) override {
-        log.push_back(std::string("readRemoteHost ") + port);
-        if (remoteHost.empty()) {
-            return -1;
-        }
-        std::strncpy(address, remoteHost.c_str(), 15);
-        address[15] = '\0';
-        *tcpPort = 4001;
-        return 0;
-    }
-    int lanWriteRemoteHost(const char* port, const char* address, int tcpPort) override {
-        log.push_back(std::string("remoteHost ") + port + " " + address + " " +
-                      std::to_string(tcpPort));
-        return 0;
-    }
-
-    OpenResult openResult(std::uint32_t features, const std::string& model = "QN-V4 A") {
-        OpenResult r;
-        r.handle = kHandle;
-        r.baudCode = 19200;
-        r.identity.modelName = model;
-        r.features = features;
-        return r;
-    }
-
-    // The log entries that changed the reader.
-    std::vector<std::string> writes() const {
-        std::vector<std::string> out;
-        for (const std::string& entry : log) {
-            if (entry.rfind("write", 0) == 0 || entry.rfind("password", 0) == 0 ||
-                entry.rfind("config", 0) == 0 || entry.rfind("setBaud", 0) == 0 ||
-                entry.rfind("setModeStored", 0) == 0 || entry.rfind("transact 254 ", 0) == 0 ||
-                entry.rfind("remoteHost", 0) == 0) {
-                out.push_back(entry);
-            }
-        }
-        return out;
-    }
+// A reader on handle 3 that keeps its blocks in memory.
+struct MemoryReader : test::FakeReaderLink {
+    MemoryReader() { handle = kHandle; }
 };
 
 class TestSource : public ConfigurationSource {
@@ -713,7 +560,7 @@ TEST(WorkflowReading, GivenHandleReadsTheModelNameAndNoConnectionReadsNothing) {
     input.handle = kHandle;
     input.features = kSerial244;
     const ReaderReading r = readConfiguration(reader, input);
-    EXPECT_EQ(reader.log.front(), "readDeviceType");
+    EXPECT_EQ(reader.log.front(), "readDeviceType 4 31");
     EXPECT_EQ(r.modelName, "QN-V4 A");
 
     MemoryReader absent;

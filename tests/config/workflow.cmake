@@ -6,5 +6,5 @@ if(TARGET qnlink)
                              ${CMAKE_CURRENT_LIST_DIR}/ConnectorTest.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/WorkflowTest.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/WorkflowSimTest.cpp
-                     LIBS veltra_config_workflow)
+                     LIBS veltra_config_workflow veltra_test_support)
 endif()

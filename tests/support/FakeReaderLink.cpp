@@ -1,0 +1,209 @@
+#include "FakeReaderLink.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace veltra::test {
+namespace {
+
+constexpr int kDtrCommand = 0xFE;
+constexpr int kRemotePort = 4001;
+
+std::string hex(const unsigned char* data, int length) {
+    std::string out;
+    for (int i = 0; i < length; ++i) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, i == 0 ? "%02X" : " %02X", data[i]);
+        out += buf;
+    }
+    return out;
+}
+
+bool startsWith(const std::string& entry, const char* prefix) {
+    return entry.rfind(prefix, 0) == 0;
+}
+
+} // namespace
+
+std::vector<std::string> FakeReaderLink::writes() const {
+    std::vector<std::string> out;
+    for (const std::string& entry : log) {
+        if (startsWith(entry, "write") || startsWith(entry, "password") ||
+            startsWith(entry, "config") || startsWith(entry, "setBaud") ||
+            startsWith(entry, "setModeStored") || startsWith(entry, "transact 254 ") ||
+            startsWith(entry, "remoteHost")) {
+            out.push_back(entry);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> FakeReaderLink::opens() const {
+    std::vector<std::string> out;
+    for (const std::string& entry : log) {
+        if (startsWith(entry, "open ")) {
+            out.push_back(entry);
+        }
+    }
+    return out;
+}
+
+OpenResult FakeReaderLink::openResult(std::uint32_t features) const {
+    OpenResult r;
+    r.handle = handle;
+    r.baudCode = 19200;
+    r.identity.modelName = model;
+    r.features = features;
+    return r;
+}
+
+int FakeReaderLink::openPort(const char* name, int baudRate, int flags, int timeoutMs) {
+    log.push_back("open " + std::string(name) + " " + std::to_string(baudRate) + " " +
+                  std::to_string(flags) + " " + std::to_string(timeoutMs));
+    if (!portExists) {
+        return kOpenFailed;
+    }
+    if (answersAtRates.count(baudRate) == 0 || flags != answersAtFlags) {
+        return kOpenNoAnswer;
+    }
+    return handle;
+}
+
+int FakeReaderLink::closePort(int h) {
+    log.push_back("close " + std::to_string(h));
+    return 0;
+}
+
+int FakeReaderLink::lastError(int) {
+    return errorCode;
+}
+
+int FakeReaderLink::portName(int, char* buffer, int size) {
+    if (port.empty() || static_cast<int>(port.size()) >= size) {
+        return -1;
+    }
+    std::copy(port.begin(), port.end(), buffer);
+    buffer[port.size()] = '\0';
+    return static_cast<int>(port.size());
+}
+
+int FakeReaderLink::isLanConnection(int) {
+    return lanConnection ? 1 : 0;
+}
+
+int FakeReaderLink::isHidConnection(int) {
+    return hidConnection ? 1 : 0;
+}
+
+int FakeReaderLink::supportsReaderMode(int) {
+    log.push_back("supportsReaderMode");
+    return readerMode;
+}
+
+int FakeReaderLink::readDeviceType(int, unsigned char* reply, int replySize, char* modelName,
+                                   int modelNameSize) {
+    log.push_back("readDeviceType " + std::to_string(replySize) + " " +
+                  std::to_string(modelNameSize));
+    if (identityResult < 0 || static_cast<int>(identity.size()) > replySize) {
+        return -1; // the library refuses a reply that does not fit
+    }
+    std::memcpy(reply, identity.data(), identity.size());
+    if (static_cast<int>(model.size()) < modelNameSize) {
+        std::memcpy(modelName, model.c_str(), model.size() + 1);
+    }
+    return identityResult;
+}
+
+int FakeReaderLink::readMode(int) {
+    log.push_back("readMode");
+    return modeReadable ? storedMode : -1;
+}
+
+int FakeReaderLink::setMode(int, int mode) {
+    log.push_back("setMode " + std::to_string(mode));
+    return 0;
+}
+
+int FakeReaderLink::setModeStored(int, int mode) {
+    log.push_back("setModeStored " + std::to_string(mode));
+    storedMode = mode;
+    return 0;
+}
+
+int FakeReaderLink::setBaudRate(int, int rate, int parity) {
+    log.push_back("setBaudRate " + std::to_string(rate) + " " + std::to_string(parity));
+    return 0;
+}
+
+int FakeReaderLink::writeTransponderConfig(int, int index, const unsigned char* data, int length) {
+    log.push_back("config " + std::to_string(index) + " " + hex(data, length));
+    return 0;
+}
+
+int FakeReaderLink::writeTransponderPassword(int, const unsigned char* password, int length) {
+    log.push_back("password " + hex(password, length));
+    return 0;
+}
+
+int FakeReaderLink::writeTransponderPasswordEx(int, int type, const unsigned char* password,
+                                               int length) {
+    log.push_back("passwordEx " + std::to_string(type) + " " + hex(password, length));
+    return 0;
+}
+
+int FakeReaderLink::readParameterBlock(int, int block, unsigned char* buffer, int size) {
+    log.push_back("read " + std::to_string(block));
+    const auto it = blocks.find(block);
+    if (failingReads.count(block) != 0 || it == blocks.end() ||
+        static_cast<int>(it->second.size()) > size) {
+        return -1;
+    }
+    std::copy(it->second.begin(), it->second.end(), buffer);
+    return static_cast<int>(it->second.size());
+}
+
+int FakeReaderLink::writeParameterBlock(int, int block, const unsigned char* data, int length) {
+    log.push_back("write " + std::to_string(block) + ": " + hex(data, length));
+    if (failingWrites.count(block) != 0) {
+        return -1;
+    }
+    blocks[block] = Bytes(data, data + length);
+    return 0;
+}
+
+int FakeReaderLink::transact(int, int command, const unsigned char* data, int length,
+                             unsigned char* reply, int replySize) {
+    log.push_back("transact " + std::to_string(command) + (length > 0 ? " " : "") +
+                  hex(data, length));
+    if (command != kDtrCommand || !dtrSupported) {
+        return -1;
+    }
+    if (length == 1) {
+        dtr = data[0];
+        return 0;
+    }
+    if (reply != nullptr && replySize >= 1) {
+        reply[0] = dtr;
+    }
+    return 1;
+}
+
+int FakeReaderLink::lanReadRemoteHost(const char* portName, char* address, int* tcpPort) {
+    log.push_back(std::string("readRemoteHost ") + portName);
+    if (remoteHost.empty()) {
+        return -1;
+    }
+    std::strncpy(address, remoteHost.c_str(), 15);
+    address[15] = '\0';
+    *tcpPort = kRemotePort;
+    return 0;
+}
+
+int FakeReaderLink::lanWriteRemoteHost(const char* portName, const char* address, int tcpPort) {
+    log.push_back(std::string("remoteHost ") + portName + " " + address + " " +
+                  std::to_string(tcpPort));
+    return 0;
+}
+
+} // namespace veltra::test

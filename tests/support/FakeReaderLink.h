@@ -1,0 +1,84 @@
+// A reader behind the device link, kept in memory, for the tests of everything above the link.
+// It answers the identification only at the rates it listens at, reports the identity it is
+// given, keeps its parameter blocks, power-on mode and DTR mode, fails single reads and writes
+// on request, and logs every exchange in the order it arrives.
+#pragma once
+
+#include "ReaderConnector.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace veltra::test {
+
+class FakeReaderLink : public ReaderLink {
+public:
+    using Bytes = std::vector<std::uint8_t>;
+
+    // Opening.
+    bool portExists = true; // false: every open fails as for a missing port
+    std::set<int> answersAtRates{19200};
+    int answersAtFlags = 0;
+    int handle = 7; // what an open that is answered returns
+
+    // The connection and the reader's identity.
+    std::string identity = "244K"; // type code and version character
+    int identityResult = 4;        // what readDeviceType returns; -1 for no identity
+    std::string model = "QN-V4 A";
+    int readerMode = 1; // supportsReaderMode
+    bool hidConnection = false;
+    bool lanConnection = false;
+    std::string port = "/dev/pts/9"; // portName; empty: the call fails
+    int errorCode = 0;               // lastError
+
+    // What the reader stores. A block that is missing or failing cannot be read.
+    std::map<int, Bytes> blocks;
+    std::set<int> failingReads;
+    std::set<int> failingWrites;
+    int storedMode = 1;
+    bool modeReadable = true;
+    bool dtrSupported = false;
+    std::uint8_t dtr = 0;
+    std::string remoteHost; // empty: the module gives no remote host
+
+    // Every exchange, e.g. "open COM3:1 19200 0 300", "setMode 0", "read 6", "write 2: 0D 0A".
+    std::vector<std::string> log;
+
+    // The log entries that changed the reader.
+    std::vector<std::string> writes() const;
+    // The log entries of opens.
+    std::vector<std::string> opens() const;
+    // What the connection procedure gives for this reader: its handle at 19200 baud, its model
+    // and `features`.
+    OpenResult openResult(std::uint32_t features) const;
+
+    int openPort(const char* name, int baudRate, int flags, int timeoutMs) override;
+    int closePort(int handle) override;
+    int lastError(int handle) override;
+    int portName(int handle, char* buffer, int size) override;
+    int isLanConnection(int handle) override;
+    int isHidConnection(int handle) override;
+    int supportsReaderMode(int handle) override;
+    int readDeviceType(int handle, unsigned char* reply, int replySize, char* modelName,
+                       int modelNameSize) override;
+    int readMode(int handle) override;
+    int setMode(int handle, int mode) override;
+    int setModeStored(int handle, int mode) override;
+    int setBaudRate(int handle, int baudRate, int parity) override;
+    int writeTransponderConfig(int handle, int index, const unsigned char* data,
+                               int length) override;
+    int writeTransponderPassword(int handle, const unsigned char* password, int length) override;
+    int writeTransponderPasswordEx(int handle, int transponderType, const unsigned char* password,
+                                   int length) override;
+    int readParameterBlock(int handle, int block, unsigned char* buffer, int size) override;
+    int writeParameterBlock(int handle, int block, const unsigned char* data, int length) override;
+    int transact(int handle, int command, const unsigned char* data, int length,
+                 unsigned char* reply, int replySize) override;
+    int lanReadRemoteHost(const char* portName, char* address, int* port) override;
+    int lanWriteRemoteHost(const char* portName, const char* address, int port) override;
+};
+
+} // namespace veltra::test
