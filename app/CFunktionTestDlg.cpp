@@ -4,7 +4,6 @@
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
-#include "qnlink.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -108,7 +107,7 @@ CFunktionTestDlg::CFunktionTestDlg(ConnectionContext context, QWidget* parent)
 
 CFunktionTestDlg::~CFunktionTestDlg() {
     pollTimer_.stop();
-    CloseReader(handle_);
+    CloseReader(handle_, context_.link);
 }
 
 void CFunktionTestDlg::buildControls() {
@@ -209,14 +208,15 @@ bool CFunktionTestDlg::initDialog() {
         return false;
     }
     std::array<unsigned char, kBlockBufferSize> block{};
-    const int length = QnReadParameterBlock6(handle_, block.data(), static_cast<int>(block.size()));
+    const int length =
+        context_.link.readParameterBlock(handle_, 6, block.data(), static_cast<int>(block.size()));
     // A reply too short to hold the prompt character is as good as none.
     if (length <= kBlock6PromptByte) {
-        CloseReader(handle_);
+        CloseReader(handle_, context_.link);
         return false;
     }
-    if (QnSetMode(handle_, testModeFor(QnReadMode(handle_))) != 0) {
-        CloseReader(handle_);
+    if (context_.link.setMode(handle_, testModeFor(context_.link.readMode(handle_))) != 0) {
+        CloseReader(handle_, context_.link);
         return false;
     }
     mode_->setText(QString::number(block[kBlock6ModeByte] & 0x0F));
@@ -248,7 +248,7 @@ void CFunktionTestDlg::done(int result) {
         const QSignalBlocker block(relay_);
         relay_->setChecked(false);
     }
-    CloseReader(handle_);
+    CloseReader(handle_, context_.link);
     QDialog::done(result);
 }
 
@@ -271,7 +271,8 @@ void CFunktionTestDlg::poll() {
     bool any = false;
     std::array<unsigned char, kPollBytes> buffer{};
     for (int round = 0; round < kPollRounds; ++round) {
-        const int count = QnReadReceived(handle_, buffer.data(), static_cast<int>(buffer.size()));
+        const int count =
+            context_.link.readReceived(handle_, buffer.data(), static_cast<int>(buffer.size()));
         if (count <= 0) {
             break;
         }
@@ -297,7 +298,7 @@ bool CFunktionTestDlg::writeByte(std::uint8_t byte) {
     if (handle_ <= 0) {
         return false;
     }
-    return QnWriteRaw(handle_, &byte, 1) == 0;
+    return context_.link.writeRaw(handle_, &byte, 1) == 0;
 }
 
 void CFunktionTestDlg::onSend() {

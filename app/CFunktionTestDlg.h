@@ -62,6 +62,7 @@ public:
     // Poll period for received bytes.
     static constexpr int kPollMs = 50;
 
+    // The dialog connects with `context` and speaks to the reader through its link.
     explicit CFunktionTestDlg(ConnectionContext context, QWidget* parent = nullptr);
     ~CFunktionTestDlg() override;
 

@@ -7,7 +7,6 @@
 #include "PortNames.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
-#include "qnlink.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,8 +50,10 @@ void waitKeepingDisplay(int ms) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-CPortSelectDlg::CPortSelectDlg(AppSettings& settings, PortEnumerator& ports, QWidget* parent)
-    : QDialog(parent), settings_(settings), ports_(ports), selection_(settings, ports) {
+CPortSelectDlg::CPortSelectDlg(AppSettings& settings, PortEnumerator& ports, QWidget* parent,
+                               ReaderLink& link)
+    : QDialog(parent), settings_(settings), ports_(ports), link_(link),
+      selection_(settings, ports) {
     buildControls();
 
     selectLineFormat(selection_.baudCode());
@@ -237,11 +238,11 @@ void CPortSelectDlg::hidModePressed() {
     if (!chosen.isEmpty() && IsMakerVirtualCom(chosen.first()->text())) {
         const WaitCursor wait;
         const QByteArray entry = chosen.first()->text().toUtf8();
-        const int handle = QnOpenPort(entry.constData(), 19200, 0, kSwitchTimeoutMs);
+        const int handle = link_.openPort(entry.constData(), 19200, 0, kSwitchTimeoutMs);
         if (handle > 0) {
-            QnSetUsbInterface(handle, 1);
-            QnResetReader(handle, 0, 0);
-            QnClosePort(handle);
+            link_.setUsbInterface(handle, ReaderLink::kUsbKeyboard);
+            link_.resetReader(handle, 0, 0);
+            link_.closePort(handle);
             selection_.setCurrentName(QString());
             // The reader leaves the bus and comes back as a keyboard reader; the device events
             // rebuild the list.
@@ -258,11 +259,11 @@ void CPortSelectDlg::virtualComPressed() {
         if (ports_.cdcDriverInstalled()) {
             const WaitCursor wait;
             const QByteArray name = entry.mid(usbPrefix().size()).toUtf8();
-            const int handle = QnOpenPort(name.constData(), 19200, 0, kSwitchTimeoutMs);
+            const int handle = link_.openPort(name.constData(), 19200, 0, kSwitchTimeoutMs);
             if (handle > 0) {
-                QnSetUsbInterface(handle, 2);
-                QnResetReader(handle, 0, 0);
-                QnClosePort(handle);
+                link_.setUsbInterface(handle, ReaderLink::kUsbVirtualCom);
+                link_.resetReader(handle, 0, 0);
+                link_.closePort(handle);
                 selection_.setCurrentName(QString());
                 waitKeepingDisplay(kSwitchSettleMs);
             }

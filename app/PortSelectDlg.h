@@ -23,7 +23,9 @@ class DeviceMonitor;
 class CPortSelectDlg : public QDialog {
     Q_OBJECT
 public:
-    CPortSelectDlg(AppSettings& settings, PortEnumerator& ports, QWidget* parent = nullptr);
+    // The "HID Mode" and "Virtual Com" switches talk to the reader through `link`.
+    CPortSelectDlg(AppSettings& settings, PortEnumerator& ports, QWidget* parent = nullptr,
+                   ReaderLink& link = qnLink());
     ~CPortSelectDlg() override;
 
     const PortSelection& selection() const { return selection_; }
@@ -70,6 +72,7 @@ private:
 
     AppSettings& settings_;
     PortEnumerator& ports_;
+    ReaderLink& link_;
     PortSelection selection_;
     DeviceMonitor* monitor_ = nullptr;
     QTimer refreshTimer_;

@@ -2,7 +2,6 @@
 
 #include "AppSettings.h"
 #include "PortNames.h"
-#include "qnlink.h"
 
 #include <algorithm>
 #include <vector>
@@ -24,13 +23,13 @@ QStringList DeviceLinkPortEnumerator::list(PortKind kind) {
     int used = -1;
     switch (kind) {
     case PortKind::Serial:
-        used = QnListComPorts(buffer.data(), kListBufferSize);
+        used = link_.listComPorts(buffer.data(), kListBufferSize);
         break;
     case PortKind::Usb:
-        used = QnListUsbDevices(buffer.data(), kListBufferSize);
+        used = link_.listUsbDevices(buffer.data(), kListBufferSize);
         break;
     case PortKind::Lan:
-        used = QnSearchLanReaders(buffer.data(), kListBufferSize);
+        used = link_.searchLanReaders(buffer.data(), kListBufferSize);
         break;
     }
     if (used <= 0) {
@@ -40,15 +39,15 @@ QStringList DeviceLinkPortEnumerator::list(PortKind kind) {
 }
 
 bool DeviceLinkPortEnumerator::ping(const QString& name) {
-    return QnPingLanDevice(name.toUtf8().constData()) == 1;
+    return link_.pingLanDevice(name.toUtf8().constData()) == 1;
 }
 
 int DeviceLinkPortEnumerator::devicesWithoutDriver() {
-    return QnFindUsbDevicesWithoutDriver();
+    return link_.findUsbDevicesWithoutDriver();
 }
 
 bool DeviceLinkPortEnumerator::cdcDriverInstalled() {
-    return QnIsCdcDriverInstalled() == 1;
+    return link_.isCdcDriverInstalled() == 1;
 }
 
 PortSelection::PortSelection(AppSettings& settings, PortEnumerator& ports)

@@ -39,7 +39,7 @@ int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& featur
     const ConnectionTarget target = selection.target();
     const QString connection = selection.connectionString();
 
-    const OpenResult result = openConfiguredReader(qnLink(), target);
+    const OpenResult result = openConfiguredReader(context.link, target);
 
     if (result.baudCorrected) {
         // The reader answered only at another rate: that rate is what is stored from now on.
@@ -67,7 +67,7 @@ int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& featur
         return kOpenFailed;
     }
     setTitle(context.window, readerTitle(result.identity, connection,
-                                         qnLink().isHidConnection(result.handle) == 1));
+                                         context.link.isHidConnection(result.handle) == 1));
     features = result.features;
     return result.handle;
 }
@@ -101,9 +101,9 @@ int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t
     return 0;
 }
 
-void CloseReader(int& handle) {
+void CloseReader(int& handle, ReaderLink& link) {
     if (handle != 0) {
-        closeReader(qnLink(), handle);
+        closeReader(link, handle);
         handle = 0;
     }
 }

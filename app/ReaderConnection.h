@@ -19,7 +19,8 @@ class PortEnumerator;
 struct ConnectionContext {
     AppSettings& settings;
     PortEnumerator& ports;
-    QWidget* window = nullptr; // the main window: its title shows the reader; may be null
+    QWidget* window = nullptr;   // the main window: its title shows the reader; may be null
+    ReaderLink& link = qnLink(); // the reader is opened and spoken to through this
 };
 
 // The program's version as the title shows it, e.g. "1.10".
@@ -40,6 +41,6 @@ int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t
                   bool messages);
 
 // Operating mode 2, then close; the handle becomes 0. A handle of 0 does nothing.
-void CloseReader(int& handle);
+void CloseReader(int& handle, ReaderLink& link = qnLink());
 
 } // namespace veltra

@@ -1,7 +1,5 @@
 #include "WaitIndicator.h"
 
-#include "qnlink.h"
-
 #include <QApplication>
 #include <QCursor>
 #include <QPointer>
@@ -32,7 +30,7 @@ void handleReaderWait(int phase) {
         return;
     }
     switch (phase) {
-    case QN_WAIT_BEGIN:
+    case ReaderLink::kWaitBegin:
         if (g_depth++ == 0) {
             QWidget* window = QApplication::activeWindow();
             if (window != nullptr && window->isEnabled()) {
@@ -41,11 +39,11 @@ void handleReaderWait(int phase) {
             }
         }
         break;
-    case QN_WAIT_PROGRESS:
+    case ReaderLink::kWaitProgress:
         // Paint and timer events only: a click cannot start a second command meanwhile.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         break;
-    case QN_WAIT_END:
+    case ReaderLink::kWaitEnd:
         if (g_depth > 0 && --g_depth == 0 && g_disabled != nullptr) {
             g_disabled->setEnabled(true);
             g_disabled.clear();
@@ -60,12 +58,12 @@ bool readerWaitActive() {
     return g_depth > 0;
 }
 
-void installWaitIndicator() {
-    QnSetWaitCallback(&waitCallback, nullptr);
+void installWaitIndicator(ReaderLink& link) {
+    link.setWaitCallback(&waitCallback, nullptr);
 }
 
-void removeWaitIndicator() {
-    QnSetWaitCallback(nullptr, nullptr);
+void removeWaitIndicator(ReaderLink& link) {
+    link.setWaitCallback(nullptr, nullptr);
 }
 
 WaitCursor::WaitCursor() {

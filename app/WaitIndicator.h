@@ -2,15 +2,17 @@
 // disabled for the wait and keeps painting, and its state is restored afterwards.
 #pragma once
 
+#include "ReaderLink.h"
+
 namespace veltra {
 
 // Registers the program's wait handling with the device link (once, at start-up).
-void installWaitIndicator();
+void installWaitIndicator(ReaderLink& link = qnLink());
 // Removes it again (at exit, and in tests).
-void removeWaitIndicator();
+void removeWaitIndicator(ReaderLink& link = qnLink());
 
-// The handler itself, for the device link's wait callback: phase is QN_WAIT_BEGIN,
-// QN_WAIT_PROGRESS or QN_WAIT_END.
+// The handler itself, for the device link's wait callback: phase is ReaderLink::kWaitBegin,
+// kWaitProgress or kWaitEnd.
 void handleReaderWait(int phase);
 
 // Whether the device link is waiting for a reader right now. Work that would call the device

@@ -7,9 +7,24 @@ namespace {
 
 static_assert(ReaderLink::kOpenFailed == QN_OPEN_FAILED);
 static_assert(ReaderLink::kOpenNoAnswer == QN_OPEN_NO_ANSWER);
+static_assert(ReaderLink::kWaitBegin == QN_WAIT_BEGIN);
+static_assert(ReaderLink::kWaitProgress == QN_WAIT_PROGRESS);
+static_assert(ReaderLink::kWaitEnd == QN_WAIT_END);
 
 class QnReaderLink final : public ReaderLink {
 public:
+    int listComPorts(char* buffer, int size) override { return QnListComPorts(buffer, size); }
+    int listUsbDevices(char* buffer, int size) override { return QnListUsbDevices(buffer, size); }
+    int searchLanReaders(char* buffer, int size) override {
+        return QnSearchLanReaders(buffer, size);
+    }
+    int pingLanDevice(const char* portName) override { return QnPingLanDevice(portName); }
+    int findUsbDevicesWithoutDriver() override { return QnFindUsbDevicesWithoutDriver(); }
+    int isCdcDriverInstalled() override { return QnIsCdcDriverInstalled(); }
+    void setWaitCallback(WaitCallback callback, void* context) override {
+        QnSetWaitCallback(callback, context);
+    }
+
     int openPort(const char* portName, int baudRate, int flags, int timeoutMs) override {
         return QnOpenPort(portName, baudRate, flags, timeoutMs);
     }
@@ -30,6 +45,10 @@ public:
     int setModeStored(int handle, int mode) override { return QnSetModeStored(handle, mode); }
     int setBaudRate(int handle, int baudRate, int parity) override {
         return QnSetBaudRate(handle, baudRate, parity);
+    }
+    int setUsbInterface(int handle, int mode) override { return QnSetUsbInterface(handle, mode); }
+    int resetReader(int handle, int byte1, int byte2) override {
+        return QnResetReader(handle, byte1, byte2);
     }
     int writeTransponderConfig(int handle, int index, const unsigned char* data,
                                int length) override {
@@ -81,6 +100,12 @@ public:
     int transact(int handle, int command, const unsigned char* data, int length,
                  unsigned char* reply, int replySize) override {
         return QnTransact(handle, command, data, length, reply, replySize);
+    }
+    int writeRaw(int handle, const unsigned char* data, int length) override {
+        return QnWriteRaw(handle, data, length);
+    }
+    int readReceived(int handle, unsigned char* buffer, int size) override {
+        return QnReadReceived(handle, buffer, size);
     }
     int lanReadRemoteHost(const char* portName, char* address, int* port) override {
         return QnLanReadRemoteHost(portName, address, port);

@@ -14,7 +14,29 @@ public:
     static constexpr int kOpenFailed = -1;    // the link cannot be opened
     static constexpr int kOpenNoAnswer = -15; // the reader did not answer the identification
 
+    // Phases of the wait callback.
+    static constexpr int kWaitBegin = 0;
+    static constexpr int kWaitProgress = 1;
+    static constexpr int kWaitEnd = 2;
+    // Called on the waiting thread while an exchange waits for a reader's reply; it must not
+    // call into the link.
+    using WaitCallback = void (*)(int phase, void* context);
+
+    // setUsbInterface modes.
+    static constexpr int kUsbKeyboard = 1;   // the reader works as a USB keyboard (HID)
+    static constexpr int kUsbVirtualCom = 2; // the reader works as a USB virtual COM port
+
     virtual ~ReaderLink() = default;
+
+    // Interfaces on this computer. The lists are NUL-separated names ended by an empty one;
+    // the result is the number of bytes used.
+    virtual int listComPorts(char* buffer, int size) = 0;
+    virtual int listUsbDevices(char* buffer, int size) = 0;
+    virtual int searchLanReaders(char* buffer, int size) = 0;
+    virtual int pingLanDevice(const char* portName) = 0;
+    virtual int findUsbDevicesWithoutDriver() = 0;
+    virtual int isCdcDriverInstalled() = 0;
+    virtual void setWaitCallback(WaitCallback callback, void* context) = 0;
 
     virtual int openPort(const char* portName, int baudRate, int flags, int timeoutMs) = 0;
     virtual int closePort(int handle) = 0;
@@ -29,6 +51,8 @@ public:
     virtual int setMode(int handle, int mode) = 0;
     virtual int setModeStored(int handle, int mode) = 0;
     virtual int setBaudRate(int handle, int baudRate, int parity) = 0;
+    virtual int setUsbInterface(int handle, int mode) = 0;
+    virtual int resetReader(int handle, int byte1, int byte2) = 0;
     virtual int writeTransponderConfig(int handle, int index, const unsigned char* data,
                                        int length) = 0;
     virtual int writeTransponderPassword(int handle, const unsigned char* password, int length) = 0;
@@ -40,6 +64,9 @@ public:
                                     int length) = 0;
     virtual int transact(int handle, int command, const unsigned char* data, int length,
                          unsigned char* reply, int replySize) = 0;
+    // Reader mode: bytes sent unframed, and what the reader sent on its own since the last call.
+    virtual int writeRaw(int handle, const unsigned char* data, int length) = 0;
+    virtual int readReceived(int handle, unsigned char* buffer, int size) = 0;
     virtual int lanReadRemoteHost(const char* portName, char* address, int* port) = 0;
     virtual int lanWriteRemoteHost(const char* portName, const char* address, int port) = 0;
 };

@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 #include "CFunktionTestDlg.h"
+#include "FakeReaderLink.h"
 #include "SheetServices.h"
 #include "SimProcess.h"
 #include "StringTable.h"
@@ -316,6 +317,42 @@ TEST_F(FunctionTestDialog, RelayAndBuzzerBytesReachTheReader) {
         EXPECT_TRUE(sim.waitFor("mode", "2"));
         EXPECT_EQ(sim.value("relay"), "0");
     }
+}
+
+TEST_F(FunctionTestDialog, EveryExchangeGoesThroughTheGivenLink) {
+    store(QStringLiteral("Port/Name"), QStringLiteral("/dev/ttyS4"));
+    FakeReaderLink link;
+    link.identity = "551K"; // a reader with a relay output
+    link.blocks[6] = {0x15, 0x0A, 0x0D, 0x05};
+    link.storedMode = 0;
+    link.received.push_back({'1', '2', '\r'});
+    AppSettings settings;
+    {
+        CFunktionTestDlg dialog({settings, ports, &window, link});
+        ASSERT_TRUE(dialog.initDialog());
+        dialog.show();
+        dialog.poll();
+        EXPECT_EQ(dialog.hexEdit()->text(), QStringLiteral("31 32 0D "));
+        dialog.sendButton()->click();
+        dialog.relayButton()->click();
+        dialog.buzzerButton()->click();
+        dialog.accept(); // with the relay still switched on
+    }
+    const std::vector<std::string> expected{"open /dev/ttyS4:1 19200 0 300",
+                                            "setMode 0",
+                                            "readDeviceType 4 31",
+                                            "supportsReaderMode",
+                                            "read 6",
+                                            "readMode",
+                                            "setMode 1",
+                                            "received 31 32 0D",
+                                            "writeRaw 3F",
+                                            "writeRaw 11",
+                                            "writeRaw 07",
+                                            "writeRaw 13",
+                                            "setMode 2",
+                                            "close 7"};
+    EXPECT_EQ(link.log, expected);
 }
 
 TEST_F(FunctionTestDialog, WithoutAUsableReaderTheDialogEndsAtOnce) {

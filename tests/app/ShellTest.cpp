@@ -5,6 +5,7 @@
 
 #include "DeviceFeatures.h"
 #include "DeviceMonitor.h"
+#include "FakeReaderLink.h"
 #include "MainFrame.h"
 #include "PortSelectDlg.h"
 #include "ReaderConfigDlg.h"
@@ -270,6 +271,35 @@ TEST_F(PortDialogTest, VirtualComWithoutDriverAsksForIt) {
               str(10134) + QStringLiteral("\r\n") + str(10135) + QStringLiteral("\r\n"));
     // Still a HID reader: the buttons show its mode again.
     EXPECT_TRUE(dialog.hidModeButton()->isChecked());
+}
+
+TEST_F(PortDialogTest, VirtualComSwitchesTheKeyboardReaderAndForgetsItsName) {
+    struct Case {
+        bool opens;
+        std::vector<std::string> log;
+        QString nameAfter;
+    };
+    const Case cases[] = {
+        {true,
+         {"open 1650-0003 HID 19200 0 100", "setUsbInterface 2", "resetReader 0 0", "close 10001"},
+         QString()},
+        // A reader that cannot be opened is left alone.
+        {false, {"open 1650-0003 HID 19200 0 100"}, QStringLiteral("USB: 1650-0003 HID")},
+    };
+    for (const Case& c : cases) {
+        store(QStringLiteral("Port/Name"), QStringLiteral("USB: 1650-0003 HID"));
+        AppSettings settings;
+        FixedPorts ports;
+        ports.set(PortKind::Usb, {QStringLiteral("1650-0003 HID")});
+        FakeReaderLink link;
+        link.handle = 10001;
+        link.portExists = c.opens;
+        CPortSelectDlg dialog(settings, ports, nullptr, link);
+        ASSERT_TRUE(dialog.virtualComButton()->isEnabled());
+        dialog.virtualComButton()->click();
+        EXPECT_EQ(link.log, c.log) << c.opens;
+        EXPECT_EQ(dialog.selection().currentName(), c.nameAfter) << c.opens;
+    }
 }
 
 // ---- Connection procedure against the simulator ------------------------------------------------

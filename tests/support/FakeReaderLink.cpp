@@ -24,6 +24,25 @@ bool startsWith(const std::string& entry, const char* prefix) {
     return entry.rfind(prefix, 0) == 0;
 }
 
+// The names as the device link lists them: each with its NUL, then an empty name. Names that
+// do not fit are left out.
+int multiString(const std::vector<std::string>& names, char* buffer, int size) {
+    int used = 0;
+    for (const std::string& name : names) {
+        const int length = static_cast<int>(name.size()) + 1;
+        if (used + length + 1 > size) {
+            break;
+        }
+        std::memcpy(buffer + used, name.c_str(), static_cast<std::size_t>(length));
+        used += length;
+    }
+    if (used >= size) {
+        return 0;
+    }
+    buffer[used++] = '\0';
+    return used;
+}
+
 } // namespace
 
 std::vector<std::string> FakeReaderLink::writes() const {
@@ -56,6 +75,35 @@ OpenResult FakeReaderLink::openResult(std::uint32_t features) const {
     r.identity.modelName = model;
     r.features = features;
     return r;
+}
+
+int FakeReaderLink::listComPorts(char* buffer, int size) {
+    return multiString(comPorts, buffer, size);
+}
+
+int FakeReaderLink::listUsbDevices(char* buffer, int size) {
+    return multiString(usbDevices, buffer, size);
+}
+
+int FakeReaderLink::searchLanReaders(char* buffer, int size) {
+    return multiString(lanReaders, buffer, size);
+}
+
+int FakeReaderLink::pingLanDevice(const char* portName) {
+    return pingAnswers.count(portName) != 0 ? 1 : 0;
+}
+
+int FakeReaderLink::findUsbDevicesWithoutDriver() {
+    return devicesWithoutDriver;
+}
+
+int FakeReaderLink::isCdcDriverInstalled() {
+    return cdcDriverInstalled ? 1 : 0;
+}
+
+void FakeReaderLink::setWaitCallback(WaitCallback callback, void* context) {
+    waitCallback = callback;
+    waitContext = context;
 }
 
 int FakeReaderLink::openPort(const char* name, int baudRate, int flags, int timeoutMs) {
@@ -136,6 +184,16 @@ int FakeReaderLink::setBaudRate(int, int rate, int parity) {
     return 0;
 }
 
+int FakeReaderLink::setUsbInterface(int, int mode) {
+    log.push_back("setUsbInterface " + std::to_string(mode));
+    return 0;
+}
+
+int FakeReaderLink::resetReader(int, int byte1, int byte2) {
+    log.push_back("resetReader " + std::to_string(byte1) + " " + std::to_string(byte2));
+    return 0;
+}
+
 int FakeReaderLink::writeTransponderConfig(int, int index, const unsigned char* data, int length) {
     log.push_back("config " + std::to_string(index) + " " + hex(data, length));
     return 0;
@@ -187,6 +245,26 @@ int FakeReaderLink::transact(int, int command, const unsigned char* data, int le
         reply[0] = dtr;
     }
     return 1;
+}
+
+int FakeReaderLink::writeRaw(int, const unsigned char* data, int length) {
+    log.push_back("writeRaw " + hex(data, length));
+    return 0;
+}
+
+int FakeReaderLink::readReceived(int, unsigned char* buffer, int size) {
+    if (received.empty() || size < 1) {
+        return 0; // polls that find nothing are not logged
+    }
+    Bytes& piece = received.front();
+    const int count = std::min(size, static_cast<int>(piece.size()));
+    std::copy_n(piece.begin(), count, buffer);
+    log.push_back("received " + hex(buffer, count));
+    piece.erase(piece.begin(), piece.begin() + count);
+    if (piece.empty()) {
+        received.pop_front();
+    }
+    return count;
 }
 
 int FakeReaderLink::lanReadRemoteHost(const char* portName, char* address, int* tcpPort) {

@@ -7,6 +7,7 @@
 #include "ReaderConnector.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -44,6 +45,19 @@ public:
     std::uint8_t dtr = 0;
     std::string remoteHost; // empty: the module gives no remote host
 
+    // Reader mode: the pieces the reader sends on its own, one piece per readReceived.
+    std::deque<Bytes> received;
+
+    // This computer's interfaces.
+    std::vector<std::string> comPorts;
+    std::vector<std::string> usbDevices;
+    std::vector<std::string> lanReaders;
+    std::set<std::string> pingAnswers;
+    int devicesWithoutDriver = 0;
+    bool cdcDriverInstalled = true;
+    WaitCallback waitCallback = nullptr;
+    void* waitContext = nullptr;
+
     // Every exchange, e.g. "open COM3:1 19200 0 300", "setMode 0", "read 6", "write 2: 0D 0A".
     std::vector<std::string> log;
 
@@ -54,6 +68,14 @@ public:
     // What the connection procedure gives for this reader: its handle at 19200 baud, its model
     // and `features`.
     OpenResult openResult(std::uint32_t features) const;
+
+    int listComPorts(char* buffer, int size) override;
+    int listUsbDevices(char* buffer, int size) override;
+    int searchLanReaders(char* buffer, int size) override;
+    int pingLanDevice(const char* portName) override;
+    int findUsbDevicesWithoutDriver() override;
+    int isCdcDriverInstalled() override;
+    void setWaitCallback(WaitCallback callback, void* context) override;
 
     int openPort(const char* name, int baudRate, int flags, int timeoutMs) override;
     int closePort(int handle) override;
@@ -68,6 +90,8 @@ public:
     int setMode(int handle, int mode) override;
     int setModeStored(int handle, int mode) override;
     int setBaudRate(int handle, int baudRate, int parity) override;
+    int setUsbInterface(int handle, int mode) override;
+    int resetReader(int handle, int byte1, int byte2) override;
     int writeTransponderConfig(int handle, int index, const unsigned char* data,
                                int length) override;
     int writeTransponderPassword(int handle, const unsigned char* password, int length) override;
@@ -77,6 +101,8 @@ public:
     int writeParameterBlock(int handle, int block, const unsigned char* data, int length) override;
     int transact(int handle, int command, const unsigned char* data, int length,
                  unsigned char* reply, int replySize) override;
+    int writeRaw(int handle, const unsigned char* data, int length) override;
+    int readReceived(int handle, unsigned char* buffer, int size) override;
     int lanReadRemoteHost(const char* portName, char* address, int* port) override;
     int lanWriteRemoteHost(const char* portName, const char* address, int port) override;
 };
