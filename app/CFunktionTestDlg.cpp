@@ -107,7 +107,7 @@ CFunktionTestDlg::CFunktionTestDlg(ConnectionContext context, QWidget* parent)
 
 CFunktionTestDlg::~CFunktionTestDlg() {
     pollTimer_.stop();
-    CloseReader(handle_, context_.link);
+    CloseReader(reader_.handle, context_.link);
 }
 
 void CFunktionTestDlg::buildControls() {
@@ -201,22 +201,23 @@ void CFunktionTestDlg::buildControls() {
 bool CFunktionTestDlg::initDialog() {
     {
         WaitCursor wait;
-        handle_ = ConnectReader(context_, baudCode_, features_, true);
+        reader_ = ConnectReader(context_, true);
     }
-    if (handle_ <= 0) {
-        handle_ = 0;
+    if (reader_.handle <= 0) {
         return false;
     }
+    ReaderLink& link = context_.link;
+    const int handle = reader_.handle;
     std::array<unsigned char, kBlockBufferSize> block{};
     const int length =
-        context_.link.readParameterBlock(handle_, 6, block.data(), static_cast<int>(block.size()));
+        link.readParameterBlock(handle, 6, block.data(), static_cast<int>(block.size()));
     // A reply too short to hold the prompt character is as good as none.
     if (length <= kBlock6PromptByte) {
-        CloseReader(handle_, context_.link);
+        CloseReader(reader_.handle, link);
         return false;
     }
-    if (context_.link.setMode(handle_, testModeFor(context_.link.readMode(handle_))) != 0) {
-        CloseReader(handle_, context_.link);
+    if (link.setMode(handle, testModeFor(link.readMode(handle))) != 0) {
+        CloseReader(reader_.handle, link);
         return false;
     }
     mode_->setText(QString::number(block[kBlock6ModeByte] & 0x0F));
@@ -228,7 +229,7 @@ bool CFunktionTestDlg::initDialog() {
     showTelegram();
     pollTimer_.start();
 
-    relay_->setVisible((features_ & feature::SensorData) != 0);
+    relay_->setVisible((reader_.features & feature::SensorData) != 0);
     return true;
 }
 
@@ -248,7 +249,7 @@ void CFunktionTestDlg::done(int result) {
         const QSignalBlocker block(relay_);
         relay_->setChecked(false);
     }
-    CloseReader(handle_, context_.link);
+    CloseReader(reader_.handle, context_.link);
     QDialog::done(result);
 }
 
@@ -262,7 +263,7 @@ void CFunktionTestDlg::showEvent(QShowEvent* event) {
 }
 
 void CFunktionTestDlg::poll() {
-    if (handle_ <= 0 || readerWaitActive()) {
+    if (reader_.handle <= 0 || readerWaitActive()) {
         return;
     }
     // A fast line brings more than one buffer per poll; everything waiting is taken, so the
@@ -271,8 +272,8 @@ void CFunktionTestDlg::poll() {
     bool any = false;
     std::array<unsigned char, kPollBytes> buffer{};
     for (int round = 0; round < kPollRounds; ++round) {
-        const int count =
-            context_.link.readReceived(handle_, buffer.data(), static_cast<int>(buffer.size()));
+        const int count = context_.link.readReceived(reader_.handle, buffer.data(),
+                                                     static_cast<int>(buffer.size()));
         if (count <= 0) {
             break;
         }
@@ -295,10 +296,10 @@ void CFunktionTestDlg::showTelegram() {
 }
 
 bool CFunktionTestDlg::writeByte(std::uint8_t byte) {
-    if (handle_ <= 0) {
+    if (reader_.handle <= 0) {
         return false;
     }
-    return context_.link.writeRaw(handle_, &byte, 1) == 0;
+    return context_.link.writeRaw(reader_.handle, &byte, 1) == 0;
 }
 
 void CFunktionTestDlg::onSend() {

@@ -75,9 +75,9 @@ public:
     // Stops polling and ends the connection (mode 2, then close).
     void done(int result) override;
 
-    int handle() const { return handle_; }
-    std::uint32_t features() const { return features_; }
-    int baudCode() const { return baudCode_; }
+    int handle() const { return reader_.handle; }
+    std::uint32_t features() const { return reader_.features; }
+    int baudCode() const { return reader_.baudCode; }
     const TelegramLine& telegram() const { return telegram_; }
     // The reader's prompt character as read from the parameter block.
     std::uint8_t promptCharacter() const { return prompt_; }
@@ -108,9 +108,7 @@ private:
     void onBuzzer();
 
     ConnectionContext context_;
-    int handle_ = 0;
-    std::uint32_t features_ = 0;
-    int baudCode_ = 0;
+    OpenResult reader_; // handle 0 while no reader is open
     std::uint8_t prompt_ = '?';
     TelegramLine telegram_;
     QElapsedTimer clock_;

@@ -13,23 +13,21 @@
 namespace veltra::dialogs {
 
 #ifdef VELTRA_HAVE_CONFIG_SHEET
-Outcome openConfigurationSheet(QWidget* parent, int& handle, int baudCode, std::uint32_t features) {
+Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader) {
     // The sheet owns the connection from here on and closes it after reading.
-    CSeriellEinstellDlg sheet(parent, handle, baudCode, features);
-    handle = 0;
+    CSeriellEinstellDlg sheet(parent, reader);
+    reader.handle = 0;
     return sheet.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 #else
-Outcome openConfigurationSheet(QWidget* /*parent*/, int& /*handle*/, int /*baudCode*/,
-                               std::uint32_t /*features*/) {
+Outcome openConfigurationSheet(QWidget* /*parent*/, OpenResult& /*reader*/) {
     return Outcome::Unavailable;
 }
 #endif
 
-Outcome openConfigurationReport(QWidget* parent, int& handle, int baudCode,
-                                std::uint32_t features) {
-    CTestDlg dialog(parent, handle, baudCode, features);
-    handle = 0;
+Outcome openConfigurationReport(QWidget* parent, OpenResult& reader) {
+    CTestDlg dialog(parent, reader);
+    reader.handle = 0;
     return dialog.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 

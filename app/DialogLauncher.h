@@ -7,18 +7,21 @@
 
 #include <QString>
 
-#include <cstdint>
-
 class QWidget;
+
+namespace veltra {
+struct OpenResult;
+}
 
 namespace veltra::dialogs {
 
 enum class Outcome { Unavailable, Accepted, Rejected };
 
-// The configuration sheet takes over `handle` (0: it works without a reader) and sets it to 0.
-Outcome openConfigurationSheet(QWidget* parent, int& handle, int baudCode, std::uint32_t features);
-// The configuration report takes over `handle` the same way.
-Outcome openConfigurationReport(QWidget* parent, int& handle, int baudCode, std::uint32_t features);
+// The configuration sheet takes over the reader's handle (0: it works without a reader) and sets
+// it to 0.
+Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader);
+// The configuration report takes over the reader's handle the same way.
+Outcome openConfigurationReport(QWidget* parent, OpenResult& reader);
 Outcome openFilterDialog(QWidget* parent);
 // Shows the LAN settings of the reader at `connectionString`. With Accepted, `newAddress` is
 // the reader's new address.

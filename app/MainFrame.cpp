@@ -256,30 +256,44 @@ void CMainFrame::notAvailable() {
     statusBar()->showMessage(str(70034), kStatusMessageMs);
 }
 
-int CMainFrame::connectWithFallback() {
-    baudCode_ = 19200;
-    int handle = 0;
-    {
-        WaitCursor wait;
-        handle = ConnectReader(context(), baudCode_, features_, false);
+OpenResult CMainFrame::openReader(bool messages) {
+    OpenResult reader = ConnectReader(context(), messages);
+    if (reader.handle > 0) {
+        baudCode_ = reader.baudCode;
+        features_ = reader.features;
     }
-    if (handle <= 0) {
-        handle = SelectInterfaceLoop();
-    }
-    updateCommandStates();
-    return handle;
+    return reader;
 }
 
-int CMainFrame::SelectInterfaceLoop() {
+OpenResult CMainFrame::connectWithFallback() {
+    baudCode_ = 19200;
+    OpenResult reader;
+    {
+        WaitCursor wait;
+        reader = openReader(false);
+    }
+    if (reader.handle <= 0) {
+        reader = SelectInterfaceLoop();
+    }
+    updateCommandStates();
+    if (reader.handle <= 0) {
+        reader = OpenResult{};
+        reader.baudCode = baudCode_;
+        reader.features = features_;
+    }
+    return reader;
+}
+
+OpenResult CMainFrame::SelectInterfaceLoop() {
     for (;;) {
         CPortSelectDlg dialog(settings_, ports_, this);
         if (dialog.exec() != QDialog::Accepted) {
-            return 0;
+            return OpenResult{};
         }
         WaitCursor wait;
-        const int handle = ConnectReader(context(), baudCode_, features_, true);
-        if (handle > 0) {
-            return handle;
+        OpenResult reader = openReader(true);
+        if (reader.handle > 0) {
+            return reader;
         }
     }
 }
@@ -320,28 +334,26 @@ void CMainFrame::RecordDeviceIdentity(int& handle) {
 }
 
 void CMainFrame::onConfigure() {
-    int handle = connectWithFallback();
-    if (dialogs::openConfigurationSheet(this, handle, baudCode_, features_) ==
-        dialogs::Outcome::Unavailable) {
+    OpenResult reader = connectWithFallback();
+    if (dialogs::openConfigurationSheet(this, reader) == dialogs::Outcome::Unavailable) {
         notAvailable();
     }
     // The sheet takes the handle over; whatever it leaves is closed here.
-    CloseReader(handle);
+    CloseReader(reader.handle);
 }
 
 void CMainFrame::onReadConfiguration() {
-    int handle = connectWithFallback();
-    if (dialogs::openConfigurationReport(this, handle, baudCode_, features_) ==
-        dialogs::Outcome::Unavailable) {
+    OpenResult reader = connectWithFallback();
+    if (dialogs::openConfigurationReport(this, reader) == dialogs::Outcome::Unavailable) {
         notAvailable();
     }
-    CloseReader(handle);
+    CloseReader(reader.handle);
 }
 
 void CMainFrame::onInterface() {
-    int handle = SelectInterfaceLoop();
+    OpenResult reader = SelectInterfaceLoop();
     updateCommandStates();
-    RecordDeviceIdentity(handle);
+    RecordDeviceIdentity(reader.handle);
 }
 
 void CMainFrame::onFilter() {
@@ -370,28 +382,27 @@ void CMainFrame::onIpAddress() {
         settings_.setPortName(QString::fromLatin1(kLanPrefix) + newAddress);
     }
     // Connecting again brings the title and DeviceFeatures up to date.
-    int handle = connectWithFallback();
-    CloseReader(handle);
+    OpenResult reader = connectWithFallback();
+    CloseReader(reader.handle);
 }
 
 void CMainFrame::onStartMode() {
     if (!commandEnabled(command::StartMode, features_)) {
         return;
     }
-    // This command works on its own copy of the flags; the title still follows the reader.
-    std::uint32_t flags = features_;
-    int baud = 19200;
-    int handle = 0;
+    // This command leaves the window's DeviceFeatures as they are; the title still follows the
+    // reader.
+    OpenResult reader;
     {
         WaitCursor wait;
-        handle = ConnectReader(context(), baud, flags, true);
+        reader = ConnectReader(context(), true);
     }
-    if (handle <= 0) {
+    if (reader.handle <= 0) {
         return;
     }
-    CReaderConfig dialog(handle, (flags & feature::ReaderModeSilent) != 0, this);
+    CReaderConfig dialog(reader, this);
     dialog.exec();
-    CloseReader(handle);
+    CloseReader(reader.handle);
 }
 
 bool CMainFrame::switchToEnglish() {
@@ -445,8 +456,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::initialConnection() {
-    int handle = connectWithFallback();
-    RecordDeviceIdentity(handle);
+    OpenResult reader = connectWithFallback();
+    RecordDeviceIdentity(reader.handle);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -23,6 +23,7 @@ class CVeltraView;
 class KeyLockIndicators;
 class PortEnumerator;
 struct ConnectionContext;
+struct OpenResult;
 
 // The identity of the last reader, as the firmware update check needs it.
 struct DeviceIdentityRecord {
@@ -90,10 +91,13 @@ public:
     void onHelp();
 
     // Connects as the commands do: the stored interface without messages, then the interface
-    // dialog until a reader answers or the user cancels. A handle, or 0.
-    int connectWithFallback();
-    // Shows the interface dialog until a reader answers (handle) or the user cancels (0).
-    int SelectInterfaceLoop();
+    // dialog until a reader answers or the user cancels. The opened reader; without one, a value
+    // with handle 0 and the window's baud-rate code and DeviceFeatures, which the commands'
+    // dialogs then work with.
+    OpenResult connectWithFallback();
+    // Shows the interface dialog until a reader answers (the opened reader) or the user cancels
+    // (handle 0).
+    OpenResult SelectInterfaceLoop();
     // Reads the reader's identity for the firmware check and closes the handle.
     void RecordDeviceIdentity(int& handle);
 
@@ -122,6 +126,8 @@ protected:
 
 private:
     ConnectionContext context();
+    // ConnectReader; an accepted reader's baud-rate code and DeviceFeatures become the window's.
+    OpenResult openReader(bool messages);
     void createActions();
     void createMenus();
     void createToolBar();

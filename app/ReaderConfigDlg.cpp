@@ -1,7 +1,7 @@
 #include "ReaderConfigDlg.h"
 
+#include "DeviceFeatures.h"
 #include "MessageBox.h"
-#include "ReaderConnector.h"
 #include "StringTable.h"
 
 #include <QButtonGroup>
@@ -12,8 +12,8 @@
 
 namespace veltra {
 
-CReaderConfig::CReaderConfig(int handle, bool allowSilentMode, QWidget* parent)
-    : QDialog(parent), handle_(handle) {
+CReaderConfig::CReaderConfig(const OpenResult& reader, QWidget* parent, ReaderLink& link)
+    : QDialog(parent), link_(link), handle_(reader.handle) {
     setWindowTitle(str(70300));
     auto* layout = new QVBoxLayout(this);
     auto* group = new QButtonGroup(this);
@@ -23,7 +23,7 @@ CReaderConfig::CReaderConfig(int handle, bool allowSilentMode, QWidget* parent)
         group->addButton(buttons_[i], i);
         layout->addWidget(buttons_[i]);
     }
-    buttons_[2]->setEnabled(allowSilentMode);
+    buttons_[2]->setEnabled((reader.features & feature::ReaderModeSilent) != 0);
     auto* box = new QDialogButtonBox(this);
     box->addButton(str(70102), QDialogButtonBox::AcceptRole);
     box->addButton(str(70103), QDialogButtonBox::RejectRole);
@@ -43,7 +43,7 @@ void CReaderConfig::showEvent(QShowEvent* event) {
 
 void CReaderConfig::readMode() {
     modeRead_ = true;
-    const int mode = qnLink().readMode(handle_);
+    const int mode = link_.readMode(handle_);
     if (mode < 0) {
         messageBox().show(this, str(519), IMessageBox::Kind::Warning);
         select(-1);
@@ -82,7 +82,7 @@ void CReaderConfig::accept() {
         QDialog::accept();
         return;
     }
-    if (qnLink().setModeStored(handle_, kModes[index]) != 0) {
+    if (link_.setModeStored(handle_, kModes[index]) != 0) {
         messageBox().show(this, str(139), IMessageBox::Kind::Error);
         return;
     }

@@ -1,6 +1,8 @@
 // The power-on mode dialog: which operating mode the reader starts in after power-on.
 #pragma once
 
+#include "ReaderConnector.h"
+
 #include <QDialog>
 
 class QRadioButton;
@@ -10,9 +12,10 @@ namespace veltra {
 class CReaderConfig : public QDialog {
     Q_OBJECT
 public:
-    // `handle` is an open reader in programming mode; the caller closes it afterwards.
-    // `allowSilentMode` enables "Lesermodus ohne Ausgabe".
-    CReaderConfig(int handle, bool allowSilentMode, QWidget* parent = nullptr);
+    // `reader` is open in programming mode; the caller closes it afterwards. Its DeviceFeatures
+    // decide whether "Lesermodus ohne Ausgabe" can be chosen.
+    explicit CReaderConfig(const OpenResult& reader, QWidget* parent = nullptr,
+                           ReaderLink& link = qnLink());
 
     // The selected button: 0 programming mode, 1 reader mode, 2 reader mode without output,
     // -1 none.
@@ -28,6 +31,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    ReaderLink& link_;
     int handle_;
     bool modeRead_ = false;
     QRadioButton* buttons_[3] = {};

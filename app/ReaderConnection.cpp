@@ -33,13 +33,13 @@ QString readerTitle(const ReaderIdentity& identity, const QString& connectionStr
     return title;
 }
 
-int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& features) {
+OpenResult OpenConfiguredReader(const ConnectionContext& context) {
     // The same corrections to the stored name as when the interface dialog is opened.
     PortSelection selection(context.settings, context.ports);
     const ConnectionTarget target = selection.target();
     const QString connection = selection.connectionString();
 
-    const OpenResult result = openConfiguredReader(context.link, target);
+    OpenResult result = openConfiguredReader(context.link, target);
 
     if (result.baudCorrected) {
         // The reader answered only at another rate: that rate is what is stored from now on.
@@ -48,40 +48,39 @@ int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& featur
     }
     switch (result.handle) {
     case kOpenFailed:
-        return kOpenFailed;
+        return result;
     case kOpenNoIdentity:
         setTitle(context.window, str(57344) + QLatin1Char(' ') + str(151));
-        return kOpenNoIdentity;
+        return result;
     case kOpenUnsupported:
         setTitle(context.window, str(57344) + QLatin1Char(' ') + str(152));
-        return kOpenUnsupported;
+        return result;
     case kOpenNoReaderMode:
         // The reader identified itself before it was refused, so the title names it.
         setTitle(context.window, readerTitle(result.identity, connection,
                                              connection.contains(QLatin1String(" HID"))));
-        return kOpenNoReaderMode;
+        return result;
     default:
         break;
     }
     if (result.handle < 0) {
-        return kOpenFailed;
+        result.handle = kOpenFailed;
+        return result;
     }
     setTitle(context.window, readerTitle(result.identity, connection,
                                          context.link.isHidConnection(result.handle) == 1));
-    features = result.features;
-    return result.handle;
+    return result;
 }
 
-int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t& features,
-                  bool messages) {
-    const int result = OpenConfiguredReader(context, features);
-    if (result > 0) {
-        baudCode = context.settings.baudCode();
-        return result;
+OpenResult ConnectReader(const ConnectionContext& context, bool messages) {
+    OpenResult reader = OpenConfiguredReader(context);
+    if (reader.handle > 0) {
+        reader.baudCode = context.settings.baudCode();
+        return reader;
     }
     if (messages) {
         int text = 0;
-        switch (result) {
+        switch (reader.handle) {
         case kOpenNoReaderMode:
             text = 205;
             break;
@@ -98,7 +97,7 @@ int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t
             messageBox().show(context.window, str(text), IMessageBox::Kind::Warning);
         }
     }
-    return 0;
+    return OpenResult{};
 }
 
 void CloseReader(int& handle, ReaderLink& link) {

@@ -30,15 +30,15 @@ QString productVersion();
 // HID connection.
 QString readerTitle(const ReaderIdentity& identity, const QString& connectionString, bool hid);
 
-// Opens the stored interface. Returns a handle (> 0, in programming mode, owned by the caller),
-// or kOpenFailed, kOpenNoIdentity, kOpenUnsupported, kOpenNoReaderMode. A corrected baud rate
-// is stored and announced to the user. `features` changes only when a reader is accepted.
-int OpenConfiguredReader(const ConnectionContext& context, std::uint32_t& features);
+// Opens the stored interface. The reader's handle is > 0 (in programming mode, owned by the
+// caller), or kOpenFailed, kOpenNoIdentity, kOpenUnsupported, kOpenNoReaderMode. A corrected baud
+// rate is stored and announced to the user. The features are set only for an accepted reader.
+OpenResult OpenConfiguredReader(const ConnectionContext& context);
 
 // OpenConfiguredReader with the messages for refused readers (when `messages` is on). Returns
-// a handle or 0; with a handle, `baudCode` becomes the stored "Port"/"Baudrate".
-int ConnectReader(const ConnectionContext& context, int& baudCode, std::uint32_t& features,
-                  bool messages);
+// the opened reader with the stored "Port"/"Baudrate" as its baud-rate code, or, when there is
+// none, a value with handle 0 and nothing else.
+OpenResult ConnectReader(const ConnectionContext& context, bool messages);
 
 // Operating mode 2, then close; the handle becomes 0. A handle of 0 does nothing.
 void CloseReader(int& handle, ReaderLink& link = qnLink());

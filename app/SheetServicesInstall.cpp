@@ -12,10 +12,9 @@ namespace veltra {
 void installSheetServices(AppSettings& settings, PortEnumerator& ports, QWidget* window) {
     SheetServices& services = sheetServices();
     QPointer<QWidget> mainWindow(window);
-    services.connectReader = [&settings, &ports, mainWindow](QWidget* /*parent*/, int& baudCode,
-                                                             std::uint32_t& features) {
+    services.connectReader = [&settings, &ports, mainWindow](QWidget* /*parent*/) {
         const ConnectionContext context{settings, ports, mainWindow.data()};
-        return ConnectReader(context, baudCode, features, true);
+        return ConnectReader(context, true);
     };
     services.closeReader = [](int& handle) { CloseReader(handle); };
     services.storedBaudCode = [&settings] { return settings.baudCode(); };
@@ -30,7 +29,9 @@ void installSheetServices(AppSettings& settings, PortEnumerator& ports, QWidget*
     };
     // The pages' "Inhalt lesen": the report with a connection of its own at the default rate.
     services.openReport = [](QWidget* parent) {
-        CTestDlg dialog(parent, 0, AppSettings::kDefaultBaudCode, 0);
+        OpenResult noReader;
+        noReader.baudCode = AppSettings::kDefaultBaudCode;
+        CTestDlg dialog(parent, noReader);
         dialog.exec();
     };
 }

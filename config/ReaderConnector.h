@@ -40,6 +40,9 @@ inline constexpr int kOpenNoIdentity = -2;   // the reader gave no usable identi
 inline constexpr int kOpenUnsupported = -3;  // device type not configured here (string 152)
 inline constexpr int kOpenNoReaderMode = -5; // the reader has no reader mode (string 205)
 
+// An opened reader as one value: the connection procedure returns it, and the dialogs and
+// commands that work on the reader receive it. A handle of 0 means no reader; such a dialog opens
+// its own connection when it needs one.
 struct OpenResult {
     int handle = 0;             // > 0, or kOpenFailed / kOpenNoIdentity / kOpenUnsupported /
                                 // kOpenNoReaderMode

@@ -102,10 +102,11 @@ private:
     bool pageRefused_ = false;
 };
 
-CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, int handle, int baudCode,
-                                         std::uint32_t features)
-    : CEinstellDlg(parent), link_(&qnLink()), handle_(handle), baudCode_(baudCode),
-      features_(features) {
+CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, const OpenResult& reader,
+                                         ReaderLink& link)
+    : CEinstellDlg(parent), link_(&link), handle_(reader.handle), baudCode_(reader.baudCode),
+      features_(reader.features) {
+    const std::uint32_t features = reader.features;
     readParameters_ = defaultReaderParameters();
     const bool hid = (features & feature::HidReader) != 0;
     const bool twoOutputs = (features & feature::SecondDataPage) != 0;
@@ -160,18 +161,15 @@ int CSeriellEinstellDlg::exec() {
 }
 
 OpenResult CSeriellEinstellDlg::openReader() {
-    OpenResult result;
-    int baud = baudCode_;
-    std::uint32_t features = features_;
-    const int handle =
-        sheetServices().connectReader ? sheetServices().connectReader(this, baud, features) : 0;
-    if (handle <= 0) {
+    OpenResult result =
+        sheetServices().connectReader ? sheetServices().connectReader(this) : OpenResult{};
+    if (result.handle <= 0) {
         result.handle = kOpenFailed;
         return result;
     }
-    result.handle = handle;
-    result.baudCode = baud;
-    result.features = features;
+    // The identity is the one the reader gives now on this connection.
+    const int handle = result.handle;
+    result.identity = ReaderIdentity{};
     std::array<unsigned char, 4> type{};
     std::array<char, kModelNameBuffer> name{};
     if (link_->readDeviceType(handle, type.data(), static_cast<int>(type.size()), name.data(),

@@ -25,10 +25,10 @@ class ReaderLink;
 class CSeriellEinstellDlg : public CEinstellDlg {
     Q_OBJECT
 public:
-    // `handle` is the main window's open connection (0 for none), which the sheet takes over and
-    // closes after reading; `baudCode` the interface's baud-rate code; `features` the reader's
-    // DeviceFeatures word, which decides the pages.
-    CSeriellEinstellDlg(QWidget* parent, int handle, int baudCode, std::uint32_t features);
+    // `reader` is the main window's opened reader (handle 0 for none), whose handle the sheet
+    // takes over and closes after reading, with the interface's baud-rate code and the reader's
+    // DeviceFeatures word, which decides the pages. The sheet speaks to readers through `link`.
+    CSeriellEinstellDlg(QWidget* parent, const OpenResult& reader, ReaderLink& link = qnLink());
     ~CSeriellEinstellDlg() override;
 
     // Reads the reader, then shows the sheet.
@@ -46,8 +46,6 @@ public:
 
     // The standard file dialog unless a test sets another chooser (the sheet does not own it).
     void setFileChooser(MkrFileChooser* chooser);
-    // The real device link unless a test sets another.
-    void setLink(ReaderLink& link) { link_ = &link; }
 
     std::uint32_t features() const { return features_; }
     const std::string& modelName() const { return modelName_; }

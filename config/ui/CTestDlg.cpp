@@ -49,8 +49,8 @@ QPushButton* dialogButton(const QString& text, QWidget* parent) {
 
 } // namespace
 
-CTestDlg::CTestDlg(QWidget* parent, int handle, int baudCode, std::uint32_t features)
-    : QDialog(parent), link_(&qnLink()), handle_(handle), baudCode_(baudCode), features_(features) {
+CTestDlg::CTestDlg(QWidget* parent, const OpenResult& reader, ReaderLink& link)
+    : QDialog(parent), link_(link), reader_(reader) {
     setWindowTitle(str(75510));
 
     text_ = new QPlainTextEdit(this);
@@ -92,9 +92,9 @@ CTestDlg::CTestDlg(QWidget* parent, int handle, int baudCode, std::uint32_t feat
 
 CTestDlg::~CTestDlg() {
     // A connection handed over but never read (the dialog was not opened) is still ours.
-    if (handle_ > 0) {
-        closeReader(*link_, handle_);
-        handle_ = 0;
+    if (reader_.handle > 0) {
+        closeReader(link_, reader_.handle);
+        reader_.handle = 0;
     }
 }
 
@@ -127,23 +127,23 @@ bool CTestDlg::readContent() {
     notice_->clear();
     notice_->setVisible(false);
 
-    int handle = handle_;
-    handle_ = 0; // whatever happens below, this reading closes the connection
+    int handle = reader_.handle;
+    reader_.handle = 0; // whatever happens below, this reading closes the connection
     if (handle <= 0) {
-        int baud = baudCode_;
-        std::uint32_t features = features_;
+        OpenResult opened;
         if (sheetServices().connectReader) {
-            handle = sheetServices().connectReader(this, baud, features);
+            opened = sheetServices().connectReader(this);
         }
-        if (handle <= 0) {
+        if (opened.handle <= 0) {
             messageBox().show(this, str(kStrConnectionFailed), IMessageBox::Kind::Warning);
             return false;
         }
-        baudCode_ = baud;
-        features_ = features;
+        handle = opened.handle;
+        reader_ = opened;
+        reader_.handle = 0;
     }
 
-    ReaderLink& link = *link_;
+    ReaderLink& link = link_;
     ReportReads reads;
     const std::pair<std::optional<std::vector<std::uint8_t>>*, int> order[] = {
         {&reads.prefix, 2}, {&reads.suffix, 3}, {&reads.pullOff, 5}, {&reads.separator, 4}};

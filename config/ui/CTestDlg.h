@@ -3,10 +3,10 @@
 // only reads; nothing is written to the reader.
 #pragma once
 
+#include "ReaderConnector.h"
+
 #include <QDialog>
 #include <QString>
-
-#include <cstdint>
 
 class QLabel;
 class QPlainTextEdit;
@@ -14,15 +14,13 @@ class QPushButton;
 
 namespace veltra {
 
-class ReaderLink;
-
 class CTestDlg : public QDialog {
     Q_OBJECT
 public:
-    // `handle` is an open connection the dialog takes over (it closes it after the first
-    // reading), or 0 to open one with the stored interface when reading. The baud-rate code and
-    // the features word are those of the opener's connection.
-    CTestDlg(QWidget* parent, int handle, int baudCode, std::uint32_t features);
+    // `reader` is the opener's connection, whose handle the dialog takes over (it closes it after
+    // the first reading); with handle 0 the dialog opens one with the stored interface when
+    // reading. It reads through `link`.
+    CTestDlg(QWidget* parent, const OpenResult& reader, ReaderLink& link = qnLink());
     ~CTestDlg() override;
 
     // Reads and, when the reader could be reached, shows the dialog. Without a connection the
@@ -38,16 +36,11 @@ public:
     QPushButton* clearButton() const { return clear_; }
     QPushButton* closeButton() const { return close_; }
 
-    // The device link the dialog reads through; the real one unless a test sets another.
-    void setLink(ReaderLink& link) { link_ = &link; }
-
 private:
     void showText(const QString& text);
 
-    ReaderLink* link_;
-    int handle_;
-    int baudCode_;
-    std::uint32_t features_;
+    ReaderLink& link_;
+    OpenResult reader_; // the handle is 0 once the reading has taken it
     QPlainTextEdit* text_ = nullptr;
     QLabel* notice_ = nullptr;
     QPushButton* read_ = nullptr;

@@ -4,7 +4,8 @@
 // widget tests install their own.
 #pragma once
 
-#include <cstdint>
+#include "ReaderConnector.h"
+
 #include <functional>
 #include <string>
 
@@ -13,10 +14,10 @@ class QWidget;
 namespace veltra {
 
 struct SheetServices {
-    // Opens the stored interface like every main-window command, showing its messages. Returns a
-    // handle (programming mode, owned by the caller) or 0; fills the baud-rate code of the
-    // interface and the DeviceFeatures word.
-    std::function<int(QWidget* parent, int& baudCode, std::uint32_t& features)> connectReader;
+    // Opens the stored interface like every main-window command, showing its messages. Returns
+    // the opened reader (programming mode, owned by the caller) with the baud-rate code of the
+    // interface and its DeviceFeatures, or a value with handle 0.
+    std::function<OpenResult(QWidget* parent)> connectReader;
     // Operating mode 2, then close; the handle becomes 0.
     std::function<void(int& handle)> closeReader;
     // The stored interface baud-rate code ("Port"/"Baudrate") and storing a new one.

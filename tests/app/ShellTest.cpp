@@ -315,16 +315,14 @@ TEST_F(ConnectionTest, BaudRateSearchFindsTheReaderAndStoresItsRate) {
     store(QStringLiteral("Port/Name"), q(sim.port()));
     store(QStringLiteral("Port/Baudrate"), 19200);
     AppSettings settings;
-    int baud = 19200;
-    std::uint32_t features = 0;
-    int handle = ConnectReader({settings, ports, &window}, baud, features, false);
-    ASSERT_GT(handle, 0);
-    EXPECT_EQ(baud, 4800);
+    OpenResult reader = ConnectReader({settings, ports, &window}, false);
+    ASSERT_GT(reader.handle, 0);
+    EXPECT_EQ(reader.baudCode, 4800);
     EXPECT_EQ(stored(QStringLiteral("Port/Baudrate")).toInt(), 4800);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0], strf(290, 4800));
-    CloseReader(handle);
-    EXPECT_EQ(handle, 0);
+    CloseReader(reader.handle);
+    EXPECT_EQ(reader.handle, 0);
     sim.waitFor("mode", "2");
 }
 
@@ -344,8 +342,8 @@ TEST_F(ConnectionTest, RefusedReadersNameTheReasonInTitleAndMessage) {
         SimProcess sim(c.args);
         store(QStringLiteral("Port/Name"), q(sim.port()));
         AppSettings settings;
-        std::uint32_t features = 0x1234;
-        EXPECT_EQ(OpenConfiguredReader({settings, ports, &window}, features), c.result);
+        const OpenResult refused = OpenConfiguredReader({settings, ports, &window});
+        EXPECT_EQ(refused.handle, c.result);
         if (c.titleNamesReader) {
             EXPECT_TRUE(
                 window.windowTitle().endsWith(q(sim.port()) + QStringLiteral(":1  FW V1.09>")))
@@ -353,11 +351,10 @@ TEST_F(ConnectionTest, RefusedReadersNameTheReasonInTitleAndMessage) {
         } else {
             EXPECT_EQ(window.windowTitle(), str(57344) + QLatin1Char(' ') + str(c.text));
         }
-        EXPECT_EQ(features, 0x1234u);
+        EXPECT_EQ(refused.features, 0u);
         EXPECT_TRUE(box.shown.empty());
 
-        int baud = 0;
-        EXPECT_EQ(ConnectReader({settings, ports, &window}, baud, features, true), 0);
+        EXPECT_EQ(ConnectReader({settings, ports, &window}, true).handle, 0);
         ASSERT_EQ(box.shown.size(), 1u);
         EXPECT_EQ(box.shown[0], str(c.text));
         box.shown.clear();
@@ -385,9 +382,9 @@ TEST_F(ConnectionTest, TitleAndFeaturesOfAnAcceptedReader) {
         SimProcess sim({"--type", c.type, "--version", c.version});
         store(QStringLiteral("Port/Name"), q(sim.port()));
         AppSettings settings;
-        std::uint32_t features = 0;
-        int handle = OpenConfiguredReader({settings, ports, &window}, features);
-        ASSERT_GT(handle, 0) << c.type;
+        OpenResult reader = OpenConfiguredReader({settings, ports, &window});
+        ASSERT_GT(reader.handle, 0) << c.type;
+        const std::uint32_t features = reader.features;
         EXPECT_EQ(features & c.mustHave, c.mustHave) << c.type << c.version;
         EXPECT_EQ(features & c.mustLack, 0u) << c.type << c.version;
         EXPECT_EQ(features & feature::SerialInterface, feature::SerialInterface);
@@ -399,7 +396,7 @@ TEST_F(ConnectionTest, TitleAndFeaturesOfAnAcceptedReader) {
                                    QString::fromLatin1(c.firmware) + QLatin1Char('>')))
             << title.toStdString();
         sim.waitFor("mode", "0");
-        CloseReader(handle);
+        CloseReader(reader.handle);
     }
 }
 
@@ -419,7 +416,10 @@ TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {
         {false, 2, 1, "1"}, // read back as the third button even where it cannot be chosen
     };
     for (const Step& s : steps) {
-        CReaderConfig dialog(handle, s.allowSilent);
+        OpenResult reader;
+        reader.handle = handle;
+        reader.features = s.allowSilent ? feature::ReaderModeSilent : 0;
+        CReaderConfig dialog(reader);
         EXPECT_EQ(dialog.findChildren<QRadioButton*>().at(2)->isEnabled(), s.allowSilent);
         dialog.readMode();
         EXPECT_EQ(dialog.selection(), s.shownSelection);
@@ -437,7 +437,10 @@ TEST_F(ConnectionTest, PowerOnModeDialogReportsReaderErrors) {
     SimProcess sim({"--status", "05", "--fault-command", "F4", "--fault-count", "2"});
     const int handle = QnOpenPort(sim.port().c_str(), 19200, 0, 500);
     ASSERT_GT(handle, 0);
-    CReaderConfig dialog(handle, true);
+    OpenResult reader;
+    reader.handle = handle;
+    reader.features = feature::ReaderModeSilent;
+    CReaderConfig dialog(reader);
     dialog.readMode();
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0], str(519));
@@ -659,9 +662,9 @@ TEST_F(MainWindowTest, StartModeCommandProgramsThePowerOnModeAndReleasesTheReade
     frame.onStartMode();
     EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("1"));
 
-    int handle = frame.connectWithFallback();
-    ASSERT_GT(handle, 0);
-    CloseReader(handle);
+    OpenResult reader = frame.connectWithFallback();
+    ASSERT_GT(reader.handle, 0);
+    CloseReader(reader.handle);
     ASSERT_TRUE(frame.action(command::StartMode)->isEnabled());
     const std::uint32_t features = frame.deviceFeatures();
 

@@ -50,8 +50,8 @@ protected:
     std::unique_ptr<CSeriellEinstellDlg> openSheet() {
         const OpenResult opened = openReader();
         EXPECT_GT(opened.handle, 0);
-        auto sheet =
-            std::make_unique<CSeriellEinstellDlg>(nullptr, opened.handle, 19200, opened.features);
+        auto sheet = std::make_unique<CSeriellEinstellDlg>(
+            nullptr, openedReader(opened.handle, 19200, opened.features));
         sheet->setFileChooser(&chooser);
         EXPECT_TRUE(sheet->readReader());
         return sheet;
@@ -95,7 +95,7 @@ TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CSeriellEinstellDlg sheet(nullptr, 0, 19200, c.features);
+        CSeriellEinstellDlg sheet(nullptr, openedReader(0, 19200, c.features));
         EXPECT_EQ(tabTitles(sheet), c.titles);
         EXPECT_EQ(sheet.dataPage(1) != nullptr, (c.features & feature::SecondDataPage) != 0);
         EXPECT_EQ(sheet.parameterPage() != nullptr, (c.features & feature::HidReader) == 0);
@@ -103,7 +103,7 @@ TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
 }
 
 TEST_F(SheetEndToEnd, ButtonRowAndEnterKey) {
-    CSeriellEinstellDlg sheet(nullptr, 0, 19200, 0);
+    CSeriellEinstellDlg sheet(nullptr, openedReader(0, 19200, 0));
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Programmierung eingeben"));
     const QList<QPushButton*> buttons =
         sheet.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
@@ -162,7 +162,7 @@ TEST_F(SheetEndToEnd, FileDialogsOfferConfigurationFiles) {
 }
 
 TEST_F(SheetEndToEnd, NoReaderLeavesThePagesInTheirInitialState) {
-    CSeriellEinstellDlg sheet(nullptr, 0, 19200, feature::SecondDataPage);
+    CSeriellEinstellDlg sheet(nullptr, openedReader(0, 19200, feature::SecondDataPage));
     EXPECT_FALSE(sheet.readReader());
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Programmierung eingeben"));
@@ -317,7 +317,8 @@ TEST_F(SheetEndToEnd, KeyboardReaderKeepsItsParameterBlock) {
     port = sim.port();
     const OpenResult opened = openReader();
     ASSERT_GT(opened.handle, 0);
-    CSeriellEinstellDlg sheet(nullptr, opened.handle, 19200, opened.features | feature::HidReader);
+    CSeriellEinstellDlg sheet(
+        nullptr, openedReader(opened.handle, 19200, opened.features | feature::HidReader));
     ASSERT_TRUE(sheet.readReader());
     ASSERT_EQ(sheet.parameterPage(), nullptr);
     sheet.prefixPage()->setSequence(sequenceOf({0x41}));

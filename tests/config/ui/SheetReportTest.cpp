@@ -30,7 +30,7 @@ TEST_F(ReportTest, ShowsTheSimulatedReadersConfigurationAndClosesItsConnection) 
     const OpenResult opened = openReader();
     ASSERT_GT(opened.handle, 0);
 
-    CTestDlg dialog(nullptr, opened.handle, 19200, opened.features);
+    CTestDlg dialog(nullptr, openedReader(opened.handle, 19200, opened.features));
     ASSERT_TRUE(dialog.readContent());
     const QStringList shown = lines(dialog.reportText());
     // Type 244 as the simulator starts: "Unique" with ten hex characters on the first output,
@@ -74,7 +74,7 @@ TEST_F(ReportTest, ShowsTheSimulatedReadersConfigurationAndClosesItsConnection) 
 }
 
 TEST_F(ReportTest, NoReaderShowsTheConnectionMessageAndTheDialogDoesNotOpen) {
-    CTestDlg dialog(nullptr, 0, 19200, 0);
+    CTestDlg dialog(nullptr, openedReader(0, 19200, 0));
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], str(151));
@@ -100,7 +100,7 @@ TEST_F(ReportTest, ReaderThatStopsAnsweringPartWay) {
         messages.shown.clear();
         SimProcess sim({"--type", "244", "--status", "02", "--fault-command", c.command});
         port = sim.port();
-        CTestDlg dialog(nullptr, 0, 19200, 0);
+        CTestDlg dialog(nullptr, openedReader(0, 19200, 0));
         ASSERT_TRUE(dialog.readContent());
         const QStringList shown = lines(dialog.reportText());
         ASSERT_FALSE(shown.isEmpty());

@@ -29,11 +29,10 @@ int main(int argc, char** argv) {
     veltra::ConnectionTarget target;
     target.connectionString = sim.port();
     target.timeoutMs = 500;
-    veltra::sheetServices().connectReader = [&target](QWidget*, int& baud, std::uint32_t& f) {
-        const veltra::OpenResult opened = veltra::openConfiguredReader(target);
-        baud = 19200;
-        f = opened.features;
-        return opened.handle > 0 ? opened.handle : 0;
+    veltra::sheetServices().connectReader = [&target](QWidget*) {
+        veltra::OpenResult opened = veltra::openConfiguredReader(target);
+        opened.baudCode = 19200;
+        return opened.handle > 0 ? opened : veltra::OpenResult{};
     };
 
     const veltra::OpenResult opened = veltra::openConfiguredReader(target);
@@ -43,7 +42,9 @@ int main(int argc, char** argv) {
     }
     int written = 0;
     {
-        veltra::CSeriellEinstellDlg sheet(nullptr, opened.handle, 19200, opened.features);
+        veltra::OpenResult reader = opened;
+        reader.baudCode = 19200;
+        veltra::CSeriellEinstellDlg sheet(nullptr, reader);
         sheet.readReader();
         sheet.show();
         for (int i = 0; i < sheet.tabs()->count(); ++i) {
@@ -55,7 +56,10 @@ int main(int argc, char** argv) {
         }
     }
     {
-        veltra::CTestDlg report(nullptr, 0, 19200, opened.features);
+        veltra::OpenResult noReader;
+        noReader.baudCode = 19200;
+        noReader.features = opened.features;
+        veltra::CTestDlg report(nullptr, noReader);
         report.readContent();
         report.show();
         app.processEvents();

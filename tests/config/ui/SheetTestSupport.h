@@ -22,6 +22,15 @@
 
 namespace veltra::test {
 
+// An opened reader as the main window hands it to the sheet or the report.
+inline OpenResult openedReader(int handle, int baudCode, std::uint32_t features) {
+    OpenResult reader;
+    reader.handle = handle;
+    reader.baudCode = baudCode;
+    reader.features = features;
+    return reader;
+}
+
 inline QApplication& sheetApplication() {
     static int argc = 1;
     static char name[] = "sheet_test";
@@ -48,22 +57,21 @@ protected:
         setMessageBox(&messages);
         SheetServices& services = sheetServices();
         services = SheetServices{};
-        services.connectReader = [this](QWidget*, int& baudCode, std::uint32_t& features) {
+        services.connectReader = [this](QWidget*) {
             ++connects;
             if (port.empty()) {
-                return 0;
+                return OpenResult{};
             }
             ConnectionTarget target;
             target.connectionString = port;
             target.baudCode = storedBaud;
             target.timeoutMs = 500;
-            const OpenResult opened = openConfiguredReader(target);
+            OpenResult opened = openConfiguredReader(target);
             if (opened.handle <= 0) {
-                return 0;
+                return OpenResult{};
             }
-            baudCode = storedBaud;
-            features = opened.features;
-            return opened.handle;
+            opened.baudCode = storedBaud;
+            return opened;
         };
         services.closeReader = [](int& handle) {
             closeReader(handle);

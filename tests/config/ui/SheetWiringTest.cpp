@@ -94,13 +94,11 @@ TEST_F(SheetWiringTest, ProgrammingStoresANewBaudRateAsTheInterfaceSetting) {
     CMainFrame frame(settings, ports, quiet());
     installSheetServices(settings, ports, &frame);
 
-    int baud = 19200;
-    std::uint32_t features = 0;
-    const int handle = sheetServices().connectReader(&frame, baud, features);
-    ASSERT_GT(handle, 0);
-    CSeriellEinstellDlg sheet(&frame, handle, baud, features);
+    const OpenResult reader = sheetServices().connectReader(&frame);
+    ASSERT_GT(reader.handle, 0);
+    CSeriellEinstellDlg sheet(&frame, reader);
     ASSERT_TRUE(sheet.readReader());
-    ASSERT_EQ(features & feature::LanConnection, 0u); // a serial reader changes its rate
+    ASSERT_EQ(reader.features & feature::LanConnection, 0u); // a serial reader changes its rate
     ReaderParameters parameters = sheet.parameterPage()->parameters();
     parameters.baudRate = 9600;
     sheet.parameterPage()->setParameters(parameters, false);
