@@ -11,6 +11,7 @@
 #include "PortSelection.h"
 #include "ReaderConfigDlg.h"
 #include "ReaderConnection.h"
+#include "ReaderReads.h"
 #include "StringTable.h"
 #include "VeltraView.h"
 #include "WaitIndicator.h"
@@ -302,11 +303,8 @@ void CMainFrame::RecordDeviceIdentity(int& handle) {
     if (handle <= 0) {
         return;
     }
-    unsigned char reply[4] = {};
-    char model[31] = {};
-    const int length = qnLink().readDeviceType(handle, reply, sizeof reply, model, sizeof model);
-    model[sizeof model - 1] = '\0';
-    const bool known = length == 4;
+    const DeviceTypeReply type = readDeviceType(qnLink(), handle);
+    const bool known = type.length == 4;
     if (known) {
         DeviceIdentityRecord record;
         if (qnLink().isHidConnection(handle) == 1) {
@@ -316,9 +314,10 @@ void CMainFrame::RecordDeviceIdentity(int& handle) {
         } else {
             record.connectionKind = QStringLiteral("COM");
         }
-        record.modelName = QString::fromLatin1(model);
-        record.typeCode = QString::fromLatin1(reinterpret_cast<const char*>(reply), 3);
-        record.firmware = firmwareVersionText(reply[3]);
+        record.modelName = QString::fromLatin1(type.modelName);
+        record.typeCode =
+            QString::fromLatin1(reinterpret_cast<const char*>(type.identity.data()), 3);
+        record.firmware = firmwareVersionText(type.identity[3]);
         identity_ = record;
     }
     // The reader goes back to its operating mode before the link is closed, as after every

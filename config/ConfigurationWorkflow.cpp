@@ -1,6 +1,7 @@
 #include "ConfigurationWorkflow.h"
 
 #include "FilterSettings.h"
+#include "ReaderReads.h"
 #include "StringTable.h"
 
 #include <algorithm>
@@ -20,10 +21,9 @@ constexpr int kProgrammingFailed = 139;
 constexpr int kNoConnection = 151;
 
 // Buffer sizes of the exchanges: the parameter block holds 4 bytes, the data and sequence
-// blocks up to 255, a model name 30 characters, a port name 80 and a remote host address 20.
+// blocks up to 255, a port name 80 and a remote host address 20.
 constexpr int kParameterBlockBuffer = 4;
 constexpr int kBlockBuffer = 255;
-constexpr int kModelNameBuffer = 31;
 constexpr int kPortNameBuffer = 80;
 constexpr int kRemoteHostBuffer = 20;
 constexpr int kDtrCommand = 0xFE;
@@ -36,18 +36,6 @@ void report(const WorkflowCallbacks& callbacks, WorkflowStep step) {
 
 bool ask(const WorkflowCallbacks& callbacks, const std::string& question) {
     return callbacks.askYesNo ? callbacks.askYesNo(question) : false;
-}
-
-std::optional<Bytes> readBlock(ReaderLink& link, int handle, int block, int bufferSize) {
-    std::array<std::uint8_t, kBlockBuffer> buffer{};
-    const int size = std::min(bufferSize, kBlockBuffer);
-    const int n = link.readParameterBlock(handle, block, buffer.data(), size);
-    if (n < 0) {
-        return std::nullopt;
-    }
-    // The library never reports more than the buffer holds; clamp anyway, the count is input.
-    const auto count = static_cast<std::size_t>(std::min(n, size));
-    return Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 bool writeBlock(ReaderLink& link, int handle, int block, const Bytes& bytes) {
@@ -136,13 +124,7 @@ ReaderReading readConfiguration(ReaderLink& link, const ReadingInput& input,
         r.modelName = r.open.identity.modelName;
     } else {
         report(callbacks, WorkflowStep::ReadModelName);
-        std::array<unsigned char, 4> type{};
-        std::array<char, kModelNameBuffer> name{};
-        if (link.readDeviceType(handle, type.data(), static_cast<int>(type.size()), name.data(),
-                                static_cast<int>(name.size())) >= 0) {
-            name.back() = '\0';
-            r.modelName = name.data();
-        }
+        r.modelName = readDeviceType(link, handle).modelName;
     }
     r.connected = true;
     const std::uint32_t features = r.features;

@@ -2,6 +2,7 @@
 
 #include "DeviceFeatures.h"
 #include "ReaderConfiguration.h"
+#include "ReaderReads.h"
 #include "StringTable.h"
 
 #include <algorithm>
@@ -12,9 +13,6 @@ namespace veltra {
 namespace {
 
 constexpr std::array<int, 5> kBaudCycle{2400, 4800, 9600, 19200, 38400};
-
-// Size of the model-name buffer: 30 characters and the terminating NUL.
-constexpr int kModelNameSize = 31;
 
 // A baud-rate code is the rate plus a line-format code in its last two decimal digits: 0 8N1,
 // 1 8E1, 2 8O1, 3 8N2; remainders of 4 and more count as 0.
@@ -109,26 +107,23 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
 
     link.setMode(handle, 0);
 
-    std::array<unsigned char, 4> reply{};
-    std::array<char, kModelNameSize> model{};
-    const int length = link.readDeviceType(handle, reply.data(), static_cast<int>(reply.size()),
-                                           model.data(), static_cast<int>(model.size()));
+    const DeviceTypeReply type = readDeviceType(link, handle);
+    const auto& reply = type.identity;
     const auto digit = [&reply](std::size_t i) {
         return hexDigitValue(static_cast<char>(reply[i]));
     };
     // A usable identity is exactly three hex digits and a version character.
-    const bool usable = length == 4 && digit(0) >= 0 && digit(1) >= 0 && digit(2) >= 0;
+    const bool usable = type.length == 4 && digit(0) >= 0 && digit(1) >= 0 && digit(2) >= 0;
     if (!usable) {
         closeReader(link, handle);
         result.handle = kOpenNoIdentity;
         return result;
     }
-    model.back() = '\0';
     ReaderIdentity& id = result.identity;
     id.typeCode = static_cast<unsigned>(digit(0) * 256 + digit(1) * 16 + digit(2));
     id.version = versionNumber(static_cast<char>(reply[3]));
     id.typeText.assign(reinterpret_cast<const char*>(reply.data()), 3);
-    id.modelName = model.data();
+    id.modelName = type.modelName;
 
     if (!isSupportedFamily(id.typeCode)) {
         closeReader(link, handle);

@@ -7,6 +7,8 @@ add_library(veltra_config_workflow STATIC
             ${CMAKE_CURRENT_LIST_DIR}/DeviceFeatures.h
             ${CMAKE_CURRENT_LIST_DIR}/ReaderLink.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ReaderLink.h
+            ${CMAKE_CURRENT_LIST_DIR}/ReaderReads.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ReaderReads.h
             ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ReaderConnector.h
             ${CMAKE_CURRENT_LIST_DIR}/FilterSettings.cpp

@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "MkrFileChooser.h"
 #include "ReaderConnector.h"
+#include "ReaderReads.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
@@ -21,12 +22,8 @@
 #include <QSettings>
 #include <QTabWidget>
 
-#include <array>
-
 namespace veltra {
 namespace {
-
-constexpr int kModelNameBuffer = 31;
 
 // Steps the progress bar counts: every step the reading or the programming sequence reports.
 constexpr int kReadingSteps = 13;
@@ -168,15 +165,11 @@ OpenResult CSeriellEinstellDlg::openReader() {
         return result;
     }
     // The identity is the one the reader gives now on this connection.
-    const int handle = result.handle;
+    const DeviceTypeReply type = readDeviceType(*link_, result.handle);
     result.identity = ReaderIdentity{};
-    std::array<unsigned char, 4> type{};
-    std::array<char, kModelNameBuffer> name{};
-    if (link_->readDeviceType(handle, type.data(), static_cast<int>(type.size()), name.data(),
-                              static_cast<int>(name.size())) >= 0) {
-        name.back() = '\0';
-        result.identity.modelName = name.data();
-        result.identity.typeText.assign(reinterpret_cast<const char*>(type.data()), 3);
+    if (type.length >= 0) {
+        result.identity.modelName = type.modelName;
+        result.identity.typeText.assign(reinterpret_cast<const char*>(type.identity.data()), 3);
     }
     return result;
 }

@@ -2,7 +2,7 @@
 
 #include "ConfigReport.h"
 #include "MessageBox.h"
-#include "ReaderConnector.h"
+#include "ReaderReads.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
@@ -22,24 +22,7 @@
 namespace veltra {
 namespace {
 
-// Reply buffers: the prefix block as the report has always read it, the other sequence blocks
-// and the data block in full, the parameter block in its four bytes.
-constexpr int kPrefixBuffer = 64;
-constexpr int kBlockBuffer = 255;
-constexpr int kParameterBuffer = 4;
-
 constexpr int kStrConnectionFailed = 151;
-
-std::optional<std::vector<std::uint8_t>> readBlock(ReaderLink& link, int handle, int block,
-                                                   int size) {
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-    const int n = link.readParameterBlock(handle, block, buffer.data(), size);
-    if (n < 0) {
-        return std::nullopt;
-    }
-    buffer.resize(static_cast<std::size_t>(std::min(n, size)));
-    return buffer;
-}
 
 QPushButton* dialogButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -144,24 +127,8 @@ bool CTestDlg::readContent() {
     }
 
     ReaderLink& link = link_;
-    ReportReads reads;
-    const std::pair<std::optional<std::vector<std::uint8_t>>*, int> order[] = {
-        {&reads.prefix, 2}, {&reads.suffix, 3}, {&reads.pullOff, 5}, {&reads.separator, 4}};
-    bool failed = false;
-    for (const auto& [into, block] : order) {
-        *into = readBlock(link, handle, block, block == 2 ? kPrefixBuffer : kBlockBuffer);
-        if (!*into) {
-            failed = true;
-            break;
-        }
-        showText(buildReport(reads).text);
-    }
-    if (!failed) {
-        reads.data = readBlock(link, handle, 1, kBlockBuffer);
-        if (reads.data) {
-            reads.parameters = readBlock(link, handle, 6, kParameterBuffer);
-        }
-    }
+    const ReportReads reads = readReportBlocks(
+        link, handle, [this](const ReportReads& sofar) { showText(buildReport(sofar).text); });
     const int error = link.lastError(handle);
     closeReader(link, handle);
 

@@ -5,6 +5,7 @@
 #include "DeviceFeatures.h"
 #include "FilterSettings.h"
 #include "MkrFile.h"
+#include "ReaderReads.h"
 #include "SheetPages.h"
 #include "StringTable.h"
 
@@ -47,11 +48,6 @@ constexpr int kStrNoReaderMode = 205;
 constexpr int kStrBaudCorrected = 290;
 constexpr int kStrModeNotRead = 519;
 constexpr int kStrProgrammingFailed = 139;
-
-// Buffers of the report's reads: the prefix block in 64 bytes, the parameter block in 4.
-constexpr int kReportPrefixBuffer = 64;
-constexpr int kReportBlockBuffer = 255;
-constexpr int kReportParameterBuffer = 4;
 
 // The program's texts use "\r\n" as line breaks; a terminal wants "\n".
 std::string console(const QString& text) {
@@ -186,35 +182,9 @@ public:
             return openFailed(r);
         }
         ReaderLink& link = env_.link;
-        auto read = [&](int block, int size, std::vector<std::uint8_t>& into) {
-            std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-            const int n = link.readParameterBlock(r.handle, block, buffer.data(), size);
-            if (n < 0) {
-                return false;
-            }
-            buffer.resize(static_cast<std::size_t>(std::min(n, size)));
-            into = std::move(buffer);
-            return true;
-        };
         // Reading stops at the first block that fails; what was read is still shown.
-        ReportReads reads;
-        const bool complete = [&] {
-            const std::pair<std::optional<std::vector<std::uint8_t>>*, int> order[] = {
-                {&reads.prefix, 2},    {&reads.suffix, 3}, {&reads.pullOff, 5},
-                {&reads.separator, 4}, {&reads.data, 1},   {&reads.parameters, 6}};
-            for (const auto& [into, block] : order) {
-                const int size = block == 2   ? kReportPrefixBuffer
-                                 : block == 6 ? kReportParameterBuffer
-                                              : kReportBlockBuffer;
-                std::vector<std::uint8_t> bytes;
-                if (!read(block, size, bytes)) {
-                    return false;
-                }
-                *into = std::move(bytes);
-            }
-            return true;
-        }();
-        const int error = complete ? 0 : link.lastError(r.handle);
+        const ReportReads reads = readReportBlocks(link, r.handle);
+        const int error = reads.parameters ? 0 : link.lastError(r.handle);
         closeReader(link, r.handle);
         const ReportOutcome report = buildReport(reads);
         if (report.prefixFailed) {
