@@ -1,6 +1,7 @@
 #include "CFunktionTestDlg.h"
 
 #include "DeviceFeatures.h"
+#include "ReaderConfiguration.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
@@ -27,9 +28,6 @@ constexpr std::uint8_t kRelayOn = 0x11;
 constexpr std::uint8_t kRelayOff = 0x13;
 constexpr std::uint8_t kBuzzer = 0x07;
 
-// Parameter block 6: byte 0 holds the operating mode in its low four bits, byte 2 the prompt.
-constexpr int kBlock6ModeByte = 0;
-constexpr int kBlock6PromptByte = 2;
 // Room for any block the reader may send; blocks never exceed 100 bytes.
 constexpr int kBlockBufferSize = 100;
 // What one poll takes from the receive queue at most.
@@ -212,7 +210,7 @@ bool CFunktionTestDlg::initDialog() {
     const int length =
         link.readParameterBlock(handle, 6, block.data(), static_cast<int>(block.size()));
     // A reply too short to hold the prompt character is as good as none.
-    if (length <= kBlock6PromptByte) {
+    if (length <= static_cast<int>(parameterByte::Prompt)) {
         CloseReader(reader_.handle, link);
         return false;
     }
@@ -220,8 +218,9 @@ bool CFunktionTestDlg::initDialog() {
         CloseReader(reader_.handle, link);
         return false;
     }
-    mode_->setText(QString::number(block[kBlock6ModeByte] & 0x0F));
-    prompt_ = block[kBlock6PromptByte];
+    // The operating mode is the low four bits of the mode byte.
+    mode_->setText(QString::number(block[parameterByte::Mode] & 0x0F));
+    prompt_ = block[parameterByte::Prompt];
     promptEdit_->setText(hexByte(promptForTest(prompt_)));
 
     clock_.start();

@@ -1,5 +1,6 @@
 #include "ConfigReport.h"
 
+#include "ReaderConfiguration.h"
 #include "StringTable.h"
 
 namespace veltra {
@@ -177,14 +178,17 @@ QString describeRecord(std::span<const std::uint8_t> record) {
 }
 
 QString describeParameters(std::span<const std::uint8_t> p) {
-    QString out = reportLabel(strf(kStrReportMode, p[0] & 15)) + QLatin1Char(' ');
-    if ((p[0] & 0x10) != 0) {
+    const std::uint8_t mode = p[parameterByte::Mode];
+    QString out = reportLabel(strf(kStrReportMode, mode & 15)) + QLatin1Char(' ');
+    if ((mode & 0x10) != 0) {
         out += reportLabel(str(kStrReportSensor)) + QLatin1Char(' ');
     }
-    out += reportLabel(strf(kStrReportCycleTime, p[1] * 100)) + QLatin1Char(' ');
-    const int prompt = (p[2] < 32 || p[2] >= 128) ? '?' : p[2];
+    out += reportLabel(strf(kStrReportCycleTime, p[parameterByte::CycleTime] * 100)) +
+           QLatin1Char(' ');
+    const std::uint8_t promptByte = p[parameterByte::Prompt];
+    const int prompt = (promptByte < 32 || promptByte >= 128) ? '?' : promptByte;
     out += reportLabel(strf(kStrReportPrompt, prompt)) + QLatin1Char(' ');
-    out += reportLabel(strf(kStrReportTimeout, p[3] * 100));
+    out += reportLabel(strf(kStrReportTimeout, p[parameterByte::Timeout] * 100));
     return out;
 }
 

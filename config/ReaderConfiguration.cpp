@@ -141,18 +141,22 @@ int decodeDataBlock(std::span<const std::uint8_t> bytes, ReaderConfiguration& co
 }
 
 Bytes encodeParameterBlock(const ReaderParameters& p) {
-    return Bytes{p.operatingMode, timeByte(p.cycleTimeMs), static_cast<std::uint8_t>(p.prompt),
-                 timeByte(p.timeoutMs)};
+    Bytes block(kParameterBlockSize);
+    block[parameterByte::Mode] = p.operatingMode;
+    block[parameterByte::CycleTime] = timeByte(p.cycleTimeMs);
+    block[parameterByte::Prompt] = static_cast<std::uint8_t>(p.prompt);
+    block[parameterByte::Timeout] = timeByte(p.timeoutMs);
+    return block;
 }
 
 bool decodeParameterBlock(std::span<const std::uint8_t> bytes, ReaderParameters& p) {
     if (bytes.size() < kParameterBlockSize) {
         return false;
     }
-    p.operatingMode = bytes[0];
-    p.cycleTimeMs = bytes[1] * 100;
-    p.prompt = static_cast<char>(bytes[2]);
-    p.timeoutMs = bytes[3] * 100;
+    p.operatingMode = bytes[parameterByte::Mode];
+    p.cycleTimeMs = bytes[parameterByte::CycleTime] * 100;
+    p.prompt = static_cast<char>(bytes[parameterByte::Prompt]);
+    p.timeoutMs = bytes[parameterByte::Timeout] * 100;
     return true;
 }
 

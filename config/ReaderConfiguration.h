@@ -42,6 +42,14 @@ inline constexpr std::size_t kSecondRecordOffset = 20;
 inline constexpr std::size_t kTwoRecordBlockSize = 40;
 inline constexpr std::size_t kParameterBlockSize = 4;
 
+// Byte offsets in the parameter block (block 6).
+namespace parameterByte {
+inline constexpr std::size_t Mode = 0;      // operating mode; bit 4 switches the sensor input on
+inline constexpr std::size_t CycleTime = 1; // cycle time in units of 100 ms
+inline constexpr std::size_t Prompt = 2;    // prompt character
+inline constexpr std::size_t Timeout = 3;   // timeout in units of 100 ms
+} // namespace parameterByte
+
 // One data output of the reader. The comments give the key under which the configuration file
 // stores each field.
 struct DataFormatRecord {
