@@ -8,7 +8,6 @@
 #include "StringTable.h"
 #include "VeltraView.h"
 #include "WaitIndicator.h"
-#include "qnlink.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,9 +40,10 @@ TEST_F(DesktopTest, ActiveWindowIsDisabledForTheWaitAndRestoredAfterwards) {
     // A wait nested in another (a reply awaited while the first is still open) leaves the
     // window to the outer one.
     const Step steps[] = {
-        {QN_WAIT_BEGIN, false}, {QN_WAIT_PROGRESS, false}, {QN_WAIT_BEGIN, false},
-        {QN_WAIT_END, false},   {QN_WAIT_PROGRESS, false}, {QN_WAIT_END, true},
-        {QN_WAIT_END, true}, // an unmatched end changes nothing
+        {ReaderLink::kWaitBegin, false},    {ReaderLink::kWaitProgress, false},
+        {ReaderLink::kWaitBegin, false},    {ReaderLink::kWaitEnd, false},
+        {ReaderLink::kWaitProgress, false}, {ReaderLink::kWaitEnd, true},
+        {ReaderLink::kWaitEnd, true}, // an unmatched end changes nothing
     };
     int index = 0;
     for (const Step& s : steps) {
@@ -59,8 +59,8 @@ TEST_F(DesktopTest, WindowDisabledByTheProgramStaysDisabled) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     window.setEnabled(false);
-    handleReaderWait(QN_WAIT_BEGIN);
-    handleReaderWait(QN_WAIT_END);
+    handleReaderWait(ReaderLink::kWaitBegin);
+    handleReaderWait(ReaderLink::kWaitEnd);
     EXPECT_FALSE(window.isEnabled());
 }
 

@@ -13,7 +13,6 @@
 #include "SimProcess.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
-#include "qnlink.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -234,11 +233,11 @@ TEST_F(PortDialogTest, DeviceEventsWaitUntilTheReaderHasAnswered) {
     QTest::qWait(50);
     const int before = ports.calls[0];
     // A device event delivered while the device link waits must not call into it.
-    handleReaderWait(QN_WAIT_BEGIN);
+    handleReaderWait(ReaderLink::kWaitBegin);
     dialog.deviceChange(kDeviceArrival);
     QTest::qWait(300);
     EXPECT_EQ(ports.calls[0], before);
-    handleReaderWait(QN_WAIT_END);
+    handleReaderWait(ReaderLink::kWaitEnd);
     QTest::qWait(300);
     EXPECT_GT(ports.calls[0], before);
     EXPECT_EQ(dialog.refreshCounter(), 1);
@@ -402,7 +401,7 @@ TEST_F(ConnectionTest, TitleAndFeaturesOfAnAcceptedReader) {
 
 TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {
     SimProcess sim;
-    const int handle = QnOpenPort(sim.port().c_str(), 19200, 0, 500);
+    const int handle = qnLink().openPort(sim.port().c_str(), 19200, 0, 500);
     ASSERT_GT(handle, 0);
     struct Step {
         bool allowSilent;
@@ -429,13 +428,13 @@ TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {
         EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>(s.stored));
     }
     EXPECT_TRUE(box.shown.empty());
-    QnClosePort(handle);
+    qnLink().closePort(handle);
 }
 
 TEST_F(ConnectionTest, PowerOnModeDialogReportsReaderErrors) {
     // The first two mode requests fail: reading the mode, then the first attempt to store one.
     SimProcess sim({"--status", "05", "--fault-command", "F4", "--fault-count", "2"});
-    const int handle = QnOpenPort(sim.port().c_str(), 19200, 0, 500);
+    const int handle = qnLink().openPort(sim.port().c_str(), 19200, 0, 500);
     ASSERT_GT(handle, 0);
     OpenResult reader;
     reader.handle = handle;
@@ -456,7 +455,7 @@ TEST_F(ConnectionTest, PowerOnModeDialogReportsReaderErrors) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(sim.value("stored_mode"), std::optional<std::string>("0"));
-    QnClosePort(handle);
+    qnLink().closePort(handle);
 }
 
 // ---- Main window
