@@ -122,9 +122,10 @@ std::optional<WorkflowMessage> ConfigurationModel::checkForProgramming() const {
         if (record.isFixedFormat()) {
             continue;
         }
-        const std::string* password = record.chipCode() == chip::Hitag2     ? &record.hitag2Password
-                                      : record.chipCode() == chip::ATA5577Pw ? &record.ata5577Password
-                                                                            : nullptr;
+        const std::string* password = record.chipCode() == chip::Hitag2 ? &record.hitag2Password
+                                      : record.chipCode() == chip::ATA5577Pw
+                                          ? &record.ata5577Password
+                                          : nullptr;
         if (password != nullptr && passwordBlocksProgramming(*password)) {
             return messageOf(kStrPasswordNotCorrect);
         }

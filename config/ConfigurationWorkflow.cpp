@@ -250,9 +250,8 @@ void loadReading(ConfigurationModel& model, const ReaderReading& reading) {
         }
         return;
     }
-    content.config.parameters = reading.parametersDecoded
-                                    ? acceptedParameters(reading.parameters)
-                                    : defaultReaderParameters();
+    content.config.parameters = reading.parametersDecoded ? acceptedParameters(reading.parameters)
+                                                          : defaultReaderParameters();
 }
 
 ProgrammingResult programConfiguration(ReaderLink& link, ConfigurationSource& source,

@@ -7,9 +7,9 @@
 #include "ConfigurationModel.h"
 #include "ConfigurationSource.h"
 #include "DeviceFeatures.h"
-#include "WorkflowMessage.h"
 #include "ReaderConfiguration.h"
 #include "ReaderConnector.h"
+#include "WorkflowMessage.h"
 
 #include <cstdint>
 #include <functional>
@@ -58,7 +58,6 @@ enum class WorkflowStep {
 
 // The progress text of a step in the current language.
 std::string stepText(WorkflowStep step);
-
 
 struct WorkflowCallbacks {
     // Called before each step.

@@ -188,11 +188,11 @@ struct FieldRule {
 
 // The fields of a data record section ("Data1", "Data2") and of the older copy in "Data".
 constexpr FieldRule kRecordRules[] = {
-    {"Register1", isByte},      {"Register2", isByte},        {"Register3", isByte},
-    {"Register4", isByte},      {"BytesMaske1", isByte},      {"BytesMaske2", isByte},
-    {"BytesMaske3", isByte},    {"BytesMaske4", isByte},      {"Darstellung", isDisplayMode},
-    {"Laenge", isByte},         {"GueltigeBytes", isByte},    {"GueltigeBytesAb", isByte},
-    {"KennungLinks", isByte},   {"KennungRechts", isByte},    {"ModSpeed", isModulation},
+    {"Register1", isByte},    {"Register2", isByte},     {"Register3", isByte},
+    {"Register4", isByte},    {"BytesMaske1", isByte},   {"BytesMaske2", isByte},
+    {"BytesMaske3", isByte},  {"BytesMaske4", isByte},   {"Darstellung", isDisplayMode},
+    {"Laenge", isByte},       {"GueltigeBytes", isByte}, {"GueltigeBytesAb", isByte},
+    {"KennungLinks", isByte}, {"KennungRechts", isByte}, {"ModSpeed", isModulation},
 };
 
 // The first field of `section` whose stored number is out of its range, if any.
@@ -207,8 +207,8 @@ std::optional<MkrInvalidField> invalidField(const CIniEx& file, const std::strin
 }
 
 bool hasConfigurationSection(const CIniEx& file) {
-    for (const char* section : {kDevice, kPrefix, kSuffix, kPullOff, kSeparator, kData, "Data1",
-                                "Data2", "HID_KEYS"}) {
+    for (const char* section :
+         {kDevice, kPrefix, kSuffix, kPullOff, kSeparator, kData, "Data1", "Data2", "HID_KEYS"}) {
         if (file.hasSection(section)) {
             return true;
         }

@@ -47,7 +47,7 @@ inline constexpr int kStrDataPageInvalidOnSave = 73010; // whatever the page's c
 inline constexpr int kStrValuesNotLoaded = 73011;
 inline constexpr int kStrOtherModelQuestion = 73012; // file model, connected model
 inline constexpr int kStrSaveFirstQuestion = 73013;
-inline constexpr int kStrFileNotSaved = 73014; // system error text
+inline constexpr int kStrFileNotSaved = 73014;          // system error text
 inline constexpr int kStrNoConfigurationInFile = 73015; // file path
 inline constexpr int kStrInvalidValueInFile = 73016;    // section, key, value
 

@@ -23,7 +23,6 @@
 namespace veltra {
 namespace {
 
-
 QString parityText(Parity parity) {
     switch (parity) {
     case Parity::Even:

@@ -368,8 +368,9 @@ bool CSeriellEinstellDlg::loadConfiguration() {
 
     // A refused separator section keeps what the page shows.
     model_.content().separator = separator_->sequence();
-    const MkrLoadResult loaded = model_.loadFile(
-        path.toStdString(), [this](const std::string& fileModel, const std::string& connectedModel) {
+    const MkrLoadResult loaded =
+        model_.loadFile(path.toStdString(), [this](const std::string& fileModel,
+                                                   const std::string& connectedModel) {
             return messageBox().askYesNo(this, otherModelQuestion(fileModel, connectedModel));
         });
     if (loaded.status != MkrLoadStatus::CannotOpen) {

@@ -26,7 +26,7 @@ TEST(ParamPageRules, SetListsForAStoredRate) {
         {12345, {3, 0, 0}},  // unlisted rate: 19200; remainder 45 counts as code 0
         {0, {3, 0, 0}},      //
         {-5, {3, kKeepSelection, kKeepSelection}}, // remainder with bit 7: format lists stay
-        {115207, {3, 0, 0}}, // remainder 7 counts as code 0
+        {115207, {3, 0, 0}},                       // remainder 7 counts as code 0
     };
     for (const Case& c : cases) {
         EXPECT_EQ(interfaceSelectionFor(c.baudValue), c.expected) << c.baudValue;
