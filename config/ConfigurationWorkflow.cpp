@@ -232,7 +232,7 @@ void loadReading(ConfigurationModel& model, const ReaderReading& reading) {
         {&reading.separator, &content.separator}};
     for (const auto& [block, sequence] : sequences) {
         if (*block) {
-            *sequence = SequenceFromBlock(**block);
+            *sequence = sequenceFromBlock(**block);
         }
     }
     if (!reading.parameterBlock) {

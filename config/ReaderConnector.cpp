@@ -1,5 +1,7 @@
 #include "ReaderConnector.h"
 
+#include "keys/KeySequence.h"
+
 #include "DeviceFeatures.h"
 #include "ReaderConfiguration.h"
 #include "StringTable.h"
@@ -203,10 +205,10 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     const int length = link.readDeviceType(handle, reply.data(), static_cast<int>(reply.size()),
                                            model.data(), static_cast<int>(model.size()));
     const auto digit = [&reply](std::size_t i) {
-        return hexDigitValue(static_cast<char>(reply[i]));
+        return HexDigitValue(static_cast<char>(reply[i]));
     };
     // A usable identity is exactly three hex digits and a version character.
-    const bool usable = length == 4 && digit(0) >= 0 && digit(1) >= 0 && digit(2) >= 0;
+    const bool usable = length == 4 && digit(0) != 0xFF && digit(1) != 0xFF && digit(2) != 0xFF;
     if (!usable) {
         closeReader(link, handle);
         result.handle = kOpenNoIdentity;

@@ -72,7 +72,7 @@ protected:
 CAsciiArray sequenceOf(std::initializer_list<std::uint8_t> codes) {
     std::vector<std::uint8_t> block(codes);
     block.push_back(0xFF);
-    return SequenceFromBlock(block);
+    return sequenceFromBlock(block);
 }
 
 TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
