@@ -142,33 +142,31 @@ bool CQN_RW_Port::waitForReply() {
     WaitReport report(keepWindowEnabled_);
     const bool polled = report.active();
     const auto timeout = std::chrono::milliseconds(timeoutMs_);
+    // The phases only move forward, and each ends at its own deadline whatever arrives: bytes
+    // that are skipped while seeking the STX can leave the queue shorter than a header again,
+    // which must not start the header phase (and its clock) once more. So an exchange waits at
+    // most three reply timeouts, two in CRC framing, also on a line that never falls silent.
     ReplyPhase phase = ReplyPhase::WaitHeader;
-    auto phaseStart = Clock::now();
+    auto deadline = Clock::now() + timeout;
     for (;;) {
-        const auto deadline = phaseStart + timeout;
-        const auto sliceEnd =
-            polled ? std::min(deadline, Clock::now() + kCallbackPeriod) : deadline;
-        ReplyPhase now = phase;
-        queue_.waitFor(
-            [&](Bytes& q) {
-                now = scanReply(framing_, q);
-                return now != phase;
-            },
-            sliceEnd);
-        if (now == ReplyPhase::Complete) {
+        std::uint64_t generation = 0;
+        const ReplyPhase seen =
+            queue_.inspect([&](Bytes& q) { return scanReply(framing_, q); }, generation);
+        if (seen == ReplyPhase::Complete) {
             return true;
         }
-        if (now != phase) {
-            // Each phase has its own clock.
-            phase = now;
-            phaseStart = Clock::now();
-            continue;
-        }
-        if (Clock::now() >= deadline) {
+        const auto now = Clock::now();
+        if (seen > phase) {
+            phase = seen;
+            deadline = now + timeout;
+        } else if (now >= deadline) {
             lastError_ = QN_ERR_TIMEOUT;
             return false;
         }
-        report.progress();
+        const auto sliceEnd = polled ? std::min(deadline, now + kCallbackPeriod) : deadline;
+        if (!queue_.waitForChange(generation, sliceEnd)) {
+            report.progress();
+        }
         if (link_) {
             link_->pollInput();
         }

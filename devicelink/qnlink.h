@@ -15,6 +15,13 @@
  *   An unknown handle makes every connection operation fail without side effects; its last
  *   error reads as QN_ERR_UNKNOWN_HANDLE.
  *
+ * Reply timeout
+ *   An exchange waits for its reply in up to three phases: the first four bytes, the STX (STX
+ *   framing only; bytes before it are dropped) and the rest of the frame. Each phase ends at
+ *   its own deadline, one reply timeout after it began, whatever the line sends meanwhile; so
+ *   an exchange takes at most three reply timeouts (two in CRC framing), also on a line that
+ *   streams text or noise.
+ *
  * Buffers
  *   Every output buffer comes with its size, except where stated. A reply that does not fit is
  *   not copied at all: the operation fails with QN_ERR_BUFFER.
@@ -107,8 +114,9 @@ QN_API int QnIsCdcDriverInstalled(void);
 
 /* Opens and identifies a reader. Returns a handle (> 0) or QN_OPEN_*. Names that are not serial
  * port names are opened at 19200 whatever baudRate says. The low flag bits give the line
- * format. The identification (0xF0) waits at most 300 ms per attempt: STX framing, again with
- * a fresh connection, then CRC framing unless QN_FLAG_STX_ONLY; the framing found is kept.
+ * format. The identification (0xF0) runs with a reply timeout of at most 300 ms per attempt:
+ * STX framing, again with a fresh connection, then CRC framing unless QN_FLAG_STX_ONLY; the
+ * framing found is kept.
  * Afterwards timeoutMs applies to every exchange.
  * QN_OPEN_FAILED: no such port, held by someone else (serial ports are opened exclusively),
  * not a terminal, a rate the port does not take, or a link kind not built in. */

@@ -1,6 +1,7 @@
 // The library against the reader simulator on a pseudo-terminal.
 #include "qnlink.h"
 
+#include "BoundedCall.h"
 #include "HandleGuard.h"
 #include "SimProcess.h"
 
@@ -14,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-using veltra::test::SimProcess;
-
+using veltra::test::boundedCall;
 using veltra::test::Handle;
+using veltra::test::SimProcess;
 
 namespace {
 
@@ -334,6 +335,52 @@ TEST(LinkTest, ConnectionsWorkFromSeveralThreadsAtOnce) {
         t.join();
     }
     EXPECT_EQ(failures, (std::array<int, kThreads>{}));
+}
+
+TEST(LinkTest, AStreamingLineCannotHoldAWait) {
+    // A reader in reader mode sends "A" every 20 ms and answers neither the identification at
+    // another bus address nor, in the second case, the mode request. Every wait phase ends at its
+    // own deadline whatever arrives, so an exchange waits at most three reply timeouts.
+    using std::chrono::milliseconds;
+    constexpr int kTimeout = 300;
+    constexpr milliseconds kExchangeBound{3 * kTimeout};
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int exchanges; // the most exchanges the operation makes
+    };
+    const Case cases[] = {
+        {"open, STX framing only", {"--address", "5"}, 2},
+        {"mode read", {"--fault", "silent", "--fault-command", "F4"}, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--mode", "1", "--telegram", "A", "--interval", "20"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SimProcess sim(args);
+        int result = 0;
+        int error = 0;
+        const milliseconds bound = 2 * c.exchanges * kExchangeBound;
+        const milliseconds took = boundedCall(
+            bound,
+            [&] {
+                const int h = QnOpenPort(sim.port().c_str(), 19200, QN_FLAG_STX_ONLY, kTimeout);
+                if (c.exchanges == 1 && h > 0) {
+                    result = QnReadMode(h);
+                    error = QnGetLastError(h);
+                    QnClosePort(h);
+                } else {
+                    result = h;
+                }
+            },
+            [&] { sim.stop(); });
+        EXPECT_LT(took, bound) << c.what;
+        if (c.exchanges == 1) {
+            EXPECT_EQ(result, -1) << c.what;
+            EXPECT_EQ(error, QN_ERR_TIMEOUT) << c.what;
+        } else {
+            EXPECT_EQ(result, QN_OPEN_NO_ANSWER) << c.what;
+        }
+    }
 }
 
 TEST(LinkTest, LineFormatComesFromTheLowFlagBits) {
