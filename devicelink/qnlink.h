@@ -30,10 +30,11 @@
  *   NUL; the list stops at the first entry that does not fit. The result is the number of bytes
  *   used including the final NUL (1 for an empty list, which is a single NUL).
  *
- * Port names
- *   "COMn" (mapped to /dev/ttyS{n-1}) or a device path beginning with "/dev/"  serial port
- *   "<serial> HID" (any name containing "HID")                                   USB HID reader
+ * Port names (the first form that matches)
+ *   a device path beginning with "/dev/" (also /dev/serial/by-id/..., by-path)  serial port
  *   dotted IPv4 address or "[module name]", optionally "-<tcp port>"             Ethernet reader
+ *   "<serial> HID" (any other name containing "HID")                             USB HID reader
+ *   "COMn" (mapped to /dev/ttyS{n-1})                                            serial port
  *   anything else                                                                FTDI serial no.
  *   Any form may end in ":<decimal>", the reader's bus address (default 1). A ":" as the very
  *   last character stays part of the name.

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -48,6 +50,51 @@ TEST(LinkTest, OpensIdentifiesAndReportsTheReader) {
     EXPECT_EQ(QnGetLastError(h), QN_ERR_UNKNOWN_HANDLE);
     EXPECT_EQ(QnClosePort(h), -1);
     h.value = 0;
+}
+
+TEST(LinkTest, StableSerialNamesOpenLikeKernelNames) {
+    // Links named like udev's by-id and by-path entries, in a folder of the test's own under
+    // /dev/shm, point at the simulator's terminal.
+    struct Folder {
+        std::string path = "/dev/shm/qn-test-XXXXXX";
+        Folder() {
+            if (::mkdtemp(path.data()) == nullptr) {
+                path.clear();
+                return;
+            }
+            for (const char* sub : {"/serial", "/serial/by-id", "/serial/by-path"}) {
+                ::mkdir((path + sub).c_str(), 0700);
+            }
+        }
+        ~Folder() {
+            for (const char* sub : {"/serial/by-path", "/serial/by-id", "/serial", ""}) {
+                ::rmdir((path + sub).c_str());
+            }
+        }
+    } folder;
+    ASSERT_FALSE(folder.path.empty());
+    struct Case {
+        std::string link;
+        std::string suffix; // bus address
+    };
+    const Case cases[] = {
+        {"/serial/by-path/pci-0000:00:14.0-usb-0:1.2.3:1.0-port0", ""},
+        {"/serial/by-id/usb-Maker_HID_Reader-if00", ":1"},
+    };
+    for (const Case& c : cases) {
+        const std::string link = folder.path + c.link;
+        SimProcess sim({"--link", link});
+        Handle h(QnOpenPort((link + c.suffix).c_str(), 19200, 0, 300));
+        ASSERT_GT(h, 0) << link;
+        EXPECT_LT(h, QN_HANDLE_HID_BASE) << link;
+        EXPECT_EQ(QnIsHidConnection(h), 0) << link;
+        EXPECT_EQ(QnReadMode(h), 1) << link;
+        std::array<char, 128> name{};
+        EXPECT_EQ(QnGetPortName(h, name.data(), 128), static_cast<int>(link.size())) << link;
+        EXPECT_EQ(std::string(name.data()), link);
+        EXPECT_EQ(QnClosePort(h), 0) << link;
+        h.value = 0;
+    }
 }
 
 TEST(LinkTest, ModesAreSetStoredAndRead) {
