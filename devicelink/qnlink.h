@@ -206,10 +206,12 @@ QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsig
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
 
 /* ---- Ethernet readers -----------------------------------------------------------------------
- * Until the TCP link is built in: the searches list nothing (1), ping gives 0, the rest -1. */
+ * Not built yet: neither the TCP link nor the module configuration nor the ping is part of this
+ * library. Until they are, the searches list nothing (1), the settings operations give -1 and
+ * QnPingLanDevice gives 0 for every device, also for one that would answer an ICMP echo. */
 QN_API int QnSearchLanReaders(char* buffer, int size);
 QN_API int QnSearchLanDevices(char* buffer, int size);
-/* 1 if the device answers an ICMP echo, else 0. */
+/* Meant to be 1 if the device answers an ICMP echo, else 0; always 0 until the ping is built. */
 QN_API int QnPingLanDevice(const char* portName);
 /* Each output buffer must hold at least QN_LAN_TEXT_SIZE bytes. */
 QN_API int QnLanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
