@@ -6,6 +6,7 @@
 
 #include "PortName.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +36,16 @@ public:
     // (HID input reports).
     virtual void discardPendingInput() {}
     virtual void pollInput() {}
+    // Direct input, for links with a thread of their own: between beginDirectInput() and
+    // endDirectInput() the link's thread leaves the device's input alone and the waiting
+    // thread reads it itself with awaitInput(), which saves the hand-over from one thread to
+    // the other on every reply. beginDirectInput() is false when the link cannot do this (or
+    // no longer can, its device having gone); the exchange then waits on the receive queue.
+    virtual bool beginDirectInput() { return false; }
+    virtual void endDirectInput() {}
+    // Waits until input arrives or `until` passes and appends what arrived to the receive
+    // queue. False once the device cannot be read any more; the caller then waits on the queue.
+    virtual bool awaitInput(std::chrono::steady_clock::time_point /*until*/) { return false; }
     // The control channel of HID readers: reply length or -1, and 0 / -1. Other links have
     // none.
     virtual int controlCommand(const std::uint8_t* /*data*/, std::size_t /*size*/,
