@@ -1,6 +1,6 @@
-// The one interface behind which every kind of link sits: serial port, FTDI device, HID
-// reader and TCP socket. The connection writes frames to it and reads what the link appended
-// to the connection's receive queue.
+// The one interface behind which every kind of link sits. Today only the serial port
+// implements it; FTDI devices, HID readers and TCP sockets are to follow. The connection writes
+// frames to it and reads what the link appended to the connection's receive queue.
 #ifndef QNLINK_LINK_H
 #define QNLINK_LINK_H
 

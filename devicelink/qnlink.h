@@ -2,9 +2,15 @@
  * qnlink.h - the device link: a flat C interface to the Quarnel Veltra readers.
  *
  * A reader is opened by port name and addressed afterwards by an integer handle. Every operation
- * that talks to a reader is one request/reply exchange of the reader command protocol, over a
- * serial port (RS-232 or USB virtual COM), a USB HID keyboard reader, an FTDI USB device or the
- * TCP link of an Ethernet module.
+ * that talks to a reader is one request/reply exchange of the reader command protocol.
+ *
+ * Links
+ *   Built in: serial ports (RS-232 and USB virtual COM ports, including the stable names under
+ *   /dev/serial/).
+ *   Not built yet: USB HID keyboard readers, FTDI USB devices (D2XX) and Ethernet readers (TCP
+ *   link, module configuration, ping). Their names are recognised, but opening one gives
+ *   QN_OPEN_FAILED, their lists are empty, and the HID and LAN operations below give the
+ *   results stated there. So today every connection is a serial one.
  *
  * Results
  *   - status operations:   0 on success, -1 on failure
@@ -44,7 +50,8 @@
  *   used from one thread at a time. Opening is serialised inside the library.
  *
  * The library depends on nothing beyond the C++ standard library and the POSIX/Linux system
- * interfaces; hidapi and FTDI's D2XX are loaded at run time when present.
+ * interfaces. It only tries whether FTDI's libftd2xx.so can be loaded, for
+ * QnFindUsbDevicesWithoutDriver; hidapi is not used yet.
  */
 #ifndef QNLINK_H
 #define QNLINK_H
@@ -76,7 +83,8 @@ extern "C" {
 #define QN_OPEN_FAILED (-1)      /* the link cannot be opened */
 #define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
 #define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
-#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message */
+#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message (not given
+                                    until the HID link is built in) */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */
 #define QN_FLAG_LINE_MASK 0x0F    /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
@@ -126,10 +134,12 @@ QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeout
 QN_API int QnClosePort(int handle);
 /* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
 QN_API int QnGetLastError(int handle);
-/* Length of the name (serial: as opened, without bus address; TCP: the resolved host address;
- * HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its NUL; -1 without
- * touching the buffer for an unknown handle. */
+/* Length of the name (serial: as opened, without bus address; once those links are built, TCP:
+ * the resolved host address, HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit
+ * with its NUL; -1 without touching the buffer for an unknown handle. */
 QN_API int QnGetPortName(int handle, char* buffer, int size);
+/* 1 for a TCP or a HID connection, else 0 (always 0 until those links are built); -1 for an
+ * unknown handle. */
 QN_API int QnIsLanConnection(int handle);
 QN_API int QnIsHidConnection(int handle);
 /* 1 when the reader's type supports reader mode, 0 when not, -1 for an unknown handle. */
@@ -200,7 +210,8 @@ QN_API int QnWriteRaw(int handle, const unsigned char* data, int length);
 QN_API int QnReadReceived(int handle, unsigned char* buffer, int size);
 
 /* ---- HID control channel --------------------------------------------------------------------
- * -1 on connections without one (last error unchanged); QN_ERR_LENGTH for a negative length. */
+ * -1 on connections without one (last error unchanged), which until the HID link is built are
+ * all connections; QN_ERR_LENGTH for a negative length. */
 QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                         int replySize);
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
