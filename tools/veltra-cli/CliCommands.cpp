@@ -358,6 +358,11 @@ InterfaceKind interfaceKindFor(const std::string& port) {
         name.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
         name.resize(colon);
     }
+    // Device paths are serial ports, also the stable names under /dev/serial/by-id and
+    // by-path, whose dots and maker texts ("HID") would pass for another kind.
+    if (name.starts_with("/dev/")) {
+        return InterfaceKind::Serial;
+    }
     if (!name.empty() && name.front() == '[') {
         return InterfaceKind::Lan;
     }
