@@ -144,7 +144,10 @@ std::uint32_t connectionFeatures(InterfaceKind kind, const std::string& connecti
         features |= feature::SerialInterface;
     }
     features |= deviceTypeFeatures(typeCode, version);
-    if (connectionString.find("HID") != std::string::npos) {
+    // A HID reader's name contains "HID"; a serial device path may too (a by-id name made from
+    // the maker's product text) and is still a serial port.
+    if (!connectionString.starts_with("/dev/") &&
+        connectionString.find("HID") != std::string::npos) {
         features |= feature::HidReader;
     }
     if (kind == InterfaceKind::Lan) {
