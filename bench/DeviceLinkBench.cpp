@@ -4,8 +4,9 @@
 //                       kind of pseudo-terminal with the same simulator (the floor)
 //   SilentReaderCpu     process CPU time while an exchange waits 2 s for a silent reader
 //   IdleConnectionCpu   process CPU time of one open, unused connection over 5 s
-// Run: bench_devicelink [--benchmark_repetitions=N]. Each benchmark reports its medians and
-// the ratios as counters.
+// Run: bench_devicelink. RoundTrip runs 20 repetitions, the CPU benchmarks 5; each reports the
+// median over its repetitions (the counters of the "_median" rows). At the end the program
+// prints the round-trip ratio library/bare as the median of the repetitions' ratios.
 #include "qnlink.h"
 
 #include "SimProcess.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -36,10 +38,23 @@ double processCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+constexpr int kRoundTripRepetitions = 20;
+constexpr int kCpuRepetitions = 5;
+
 double median(std::vector<double> v) {
+    if (v.empty()) {
+        return 0.0;
+    }
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
+    const std::size_t mid = v.size() / 2;
+    return v.size() % 2 == 1 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
 }
+
+// One entry per RoundTrip repetition, for the summary line.
+struct RoundTripFigures {
+    std::vector<double> library, bare, ratio;
+};
+RoundTripFigures roundTrips;
 
 // One request/reply on a raw terminal without any library: write the frame, read until the
 // whole 6-byte reply is there.
@@ -117,11 +132,20 @@ void RoundTrip(benchmark::State& state) {
     }
     const double lib = median(library);
     const double raw = median(bare);
+    const double ratio = raw > 0 ? lib / raw : 0;
     state.counters["library_us"] = lib;
     state.counters["bare_us"] = raw;
-    state.counters["ratio"] = raw > 0 ? lib / raw : 0;
+    state.counters["ratio"] = ratio;
+    roundTrips.library.push_back(lib);
+    roundTrips.bare.push_back(raw);
+    roundTrips.ratio.push_back(ratio);
 }
-BENCHMARK(RoundTrip)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RoundTrip)
+    ->Iterations(1)
+    ->Repetitions(kRoundTripRepetitions)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void SilentReaderCpu(benchmark::State& state) {
     for (auto _ : state) {
@@ -145,7 +169,12 @@ void SilentReaderCpu(benchmark::State& state) {
         state.counters["cpu_percent"] = 100.0 * cpu / wall;
     }
 }
-BENCHMARK(SilentReaderCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SilentReaderCpu)
+    ->Iterations(1)
+    ->Repetitions(kCpuRepetitions)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void IdleConnectionCpu(benchmark::State& state) {
     for (auto _ : state) {
@@ -165,8 +194,27 @@ void IdleConnectionCpu(benchmark::State& state) {
         state.counters["cpu_percent"] = 100.0 * cpu / wall;
     }
 }
-BENCHMARK(IdleConnectionCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(IdleConnectionCpu)
+    ->Iterations(1)
+    ->Repetitions(kCpuRepetitions)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!roundTrips.ratio.empty()) {
+        std::printf("RoundTrip, median of %zu repetitions: library %.1f us, bare %.1f us, "
+                    "ratio %.2f\n",
+                    roundTrips.ratio.size(), median(roundTrips.library), median(roundTrips.bare),
+                    median(roundTrips.ratio));
+    }
+    return 0;
+}

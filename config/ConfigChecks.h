@@ -28,6 +28,8 @@ enum class CheckField {
     Prompt,
     CycleTime,
     Timeout,
+    ServerAddress,
+    ServerPort,
 };
 
 struct CheckFailure {

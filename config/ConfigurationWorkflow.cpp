@@ -1,6 +1,7 @@
 #include "ConfigurationWorkflow.h"
 
 #include "FilterSettings.h"
+#include "ParamPageRules.h"
 #include "ReaderReads.h"
 #include "StringTable.h"
 
@@ -197,6 +198,44 @@ ReaderReading readConfiguration(ReaderLink& link, const ReadingInput& input,
     return r;
 }
 
+void loadReading(ConfigurationModel& model, const ReaderReading& reading) {
+    MkrContent& content = model.content();
+    content.modelName = reading.modelName;
+    if (reading.dataBlock) {
+        content.config.data[0] = reading.configuration.data[0];
+        if (model.hasSecondDataOutput() && reading.dataRecords >= 2) {
+            content.config.data[1] = reading.configuration.data[1];
+        }
+    }
+    const std::pair<const std::optional<Bytes>*, CAsciiArray*> sequences[] = {
+        {&reading.prefix, &content.prefix},
+        {&reading.suffix, &content.suffix},
+        {&reading.pullOff, &content.pullOff},
+        {&reading.separator, &content.separator}};
+    for (const auto& [block, sequence] : sequences) {
+        if (*block) {
+            *sequence = sequenceFromBlock(**block);
+        }
+    }
+    if (!reading.parameterBlock) {
+        content.config.parameters = defaultReaderParameters();
+        return;
+    }
+    model.setDtrSupported(reading.dtrSupported);
+    if (model.isKeyboardReader()) {
+        // A keyboard reader's parameter block is written back as it was read, never replaced
+        // by defaults.
+        ReaderParameters parameters = defaultReaderParameters();
+        if (decodeParameterBlock(*reading.parameterBlock, parameters)) {
+            parameters.baudRate = reading.baudCode;
+            content.config.parameters = parameters;
+        }
+        return;
+    }
+    content.config.parameters = reading.parametersDecoded ? acceptedParameters(reading.parameters)
+                                                          : defaultReaderParameters();
+}
+
 ProgrammingResult programConfiguration(ReaderLink& link, ConfigurationSource& source,
                                        const ProgrammingInput& input,
                                        const WorkflowCallbacks& callbacks) {
@@ -327,6 +366,7 @@ ProgrammingResult programConfiguration(ReaderLink& link, ConfigurationSource& so
         result.baudChanged = true;
         result.baudCode = parameters.baudRate;
         currentBaud = parameters.baudRate;
+        source.baudRateProgrammed(currentBaud);
     }
 
     if (!hid) {

@@ -4,9 +4,12 @@
 // and leave storing settings to the caller.
 #pragma once
 
+#include "ConfigurationModel.h"
+#include "ConfigurationSource.h"
 #include "DeviceFeatures.h"
 #include "ReaderConfiguration.h"
 #include "ReaderConnector.h"
+#include "WorkflowMessage.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,12 +58,6 @@ enum class WorkflowStep {
 
 // The progress text of a step in the current language.
 std::string stepText(WorkflowStep step);
-
-// A user-visible message: its string number (0 for none) and the formatted text.
-struct WorkflowMessage {
-    int id = 0;
-    std::string text;
-};
 
 struct WorkflowCallbacks {
     // Called before each step.
@@ -122,39 +119,13 @@ ReaderReading readConfiguration(ReaderLink& link, const ReadingInput& input,
 // Whether a decoded record selects anything on its data page (and is therefore written).
 bool recordSelectsSomething(const DataFormatRecord& record, bool firstPage);
 
+// Puts a reading into the model as the pages show it: data records, parameters (the parameter
+// page's defaults when the reader gave no usable parameter block; a keyboard reader's block as
+// read), key sequences, the model name and whether the reader has the DTR mode. Parts the
+// reader did not deliver keep what the model had.
+void loadReading(ConfigurationModel& model, const ReaderReading& reading);
+
 // --- Programming --------------------------------------------------------------------------
-
-// Where the programming sequence takes the configuration from: the sheet's pages, or a loaded
-// file. Checks run when the sequence asks for them, so an invalid data output stops programming
-// after the prefix has been written, as the sheet does.
-class ConfigurationSource {
-public:
-    virtual ~ConfigurationSource() = default;
-
-    // The encoded key sequences of blocks 2 (prefix), 3 (suffix), 5 (pull-off), 4 (separator).
-    virtual Bytes prefixBlock() = 0;
-    virtual Bytes suffixBlock() = 0;
-    virtual Bytes pullOffBlock() = 0;
-    virtual Bytes separatorBlock() = 0;
-
-    // Takes the data outputs over with their checks; a failure's message has been shown by the
-    // source (the page) and is returned for the record.
-    virtual std::optional<WorkflowMessage> takeDataFormats() = 0;
-    // Takes the parameters over with their checks.
-    virtual std::optional<WorkflowMessage> takeParameters() = 0;
-    // The configuration after the take-overs.
-    virtual const ReaderConfiguration& configuration() const = 0;
-
-    // The "Aktuell" fields of the parameter page.
-    virtual void showCurrentInterface(int /*baudCode*/) {}
-    // Selects a power-on mode (page index) after the reader was switched to reader mode.
-    virtual void selectPowerOnMode(int /*index*/) {}
-    // Whether the reader answered the DTR query when it was read; unknown makes the sequence ask
-    // the reader.
-    virtual std::optional<bool> dtrSupported() const { return std::nullopt; }
-    // HID readers: the power-on mode (page index) of the HID page, -1 for none.
-    virtual int hidPowerOnMode() const { return -1; }
-};
 
 struct ProgrammingInput {
     std::string modelName;      // the model the configuration was made for (the sheet's)

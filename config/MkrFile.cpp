@@ -5,6 +5,8 @@
 #include "keys/AnsiText.h"
 
 #include <filesystem>
+#include <optional>
+#include <span>
 
 namespace veltra {
 namespace {
@@ -137,6 +139,121 @@ bool loadSequence(const CIniEx& file, const char* section, CAsciiArray& target,
     return true;
 }
 
+// The prompt character goes into the file as a one-character text. A blank does not survive as
+// text (the file's lines lose their trailing blanks), so its code is written beside it and read
+// back when the text came back empty. Control characters still load as "?".
+constexpr const char* kPromptKey = "Aufforderung";
+constexpr const char* kPromptCodeKey = "AufforderungCode";
+
+char loadPrompt(const CIniEx& file) {
+    const std::string text = file.readString(kData, kPromptKey, "?");
+    if (!text.empty()) {
+        return static_cast<unsigned char>(text[0]) < 32 ? '?' : text[0];
+    }
+    const int code = file.readInt(kData, kPromptCodeKey, 0);
+    return code >= 32 && code <= 255 ? static_cast<char>(code) : '?';
+}
+
+// ---- What a field may hold ------------------------------------------------------------------
+
+bool isByte(int v) {
+    return v >= 0 && v <= 255;
+}
+bool isDisplayMode(int v) {
+    return v >= 0 && v < static_cast<int>(displayModeTable().size());
+}
+bool isAlignment(int v) {
+    return v >= 0 && v <= (kReverseByteOrder | kReverseNibbleBits | kSwapNibbles);
+}
+bool isModulation(int v) {
+    return isByte(v) && modulationListPosition(static_cast<std::uint8_t>(v)) >= 0;
+}
+// 255 and -1 both stand for "no type".
+bool isTransponderType(int v) {
+    return v == 0 || v == kMissing || v == -1 ||
+           (isByte(v) && chipName(static_cast<std::uint8_t>(v & 0x7F)) != nullptr);
+}
+bool isTypeOrMissing(int v) {
+    return isByte(v) || v == -1;
+}
+// Mode 0..6 in bits 0-3, sensor data output in bit 4, nothing else.
+bool isOperatingMode(int v) {
+    return isByte(v) && (v & 0x0F) <= 6 && (v & 0xE0) == 0;
+}
+
+struct FieldRule {
+    const char* key;
+    bool (*valid)(int);
+};
+
+// The fields of a data record section ("Data1", "Data2") and of the older copy in "Data".
+constexpr FieldRule kRecordRules[] = {
+    {"Register1", isByte},    {"Register2", isByte},     {"Register3", isByte},
+    {"Register4", isByte},    {"BytesMaske1", isByte},   {"BytesMaske2", isByte},
+    {"BytesMaske3", isByte},  {"BytesMaske4", isByte},   {"Darstellung", isDisplayMode},
+    {"Laenge", isByte},       {"GueltigeBytes", isByte}, {"GueltigeBytesAb", isByte},
+    {"KennungLinks", isByte}, {"KennungRechts", isByte}, {"ModSpeed", isModulation},
+};
+
+// The first field of `section` whose stored number is out of its range, if any.
+std::optional<MkrInvalidField> invalidField(const CIniEx& file, const std::string& section,
+                                            std::span<const FieldRule> rules) {
+    for (const FieldRule& rule : rules) {
+        if (file.hasKey(section, rule.key) && !rule.valid(file.readInt(section, rule.key, 0))) {
+            return MkrInvalidField{section, rule.key, file.readString(section, rule.key, "")};
+        }
+    }
+    return std::nullopt;
+}
+
+bool hasConfigurationSection(const CIniEx& file) {
+    for (const char* section :
+         {kDevice, kPrefix, kSuffix, kPullOff, kSeparator, kData, "Data1", "Data2", "HID_KEYS"}) {
+        if (file.hasSection(section)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool usesOlderLayout(const CIniEx& file) {
+    const int type = file.readInt(dataSection(1), "TransponderTyp", kMissing);
+    const int older = file.readInt(kData, "TransponderTyp", kMissing);
+    return (type == kMissing || type == -1) && older != kMissing && older != -1;
+}
+
+// Checks every number the loading would take over, before anything is taken over: a value a
+// field cannot hold is never cut down to another valid one.
+std::optional<MkrInvalidField> findInvalidField(const CIniEx& file, std::uint32_t features) {
+    std::vector<std::string> records;
+    if (usesOlderLayout(file)) {
+        const FieldRule olderType[] = {{"TransponderTyp", isTypeOrMissing}};
+        if (auto bad = invalidField(file, kData, olderType)) {
+            return bad;
+        }
+        records.push_back(kData);
+    } else {
+        records.push_back(dataSection(1));
+    }
+    if ((features & kSecondDataOutputFeature) != 0) {
+        records.push_back(dataSection(2));
+    }
+    for (const std::string& section : records) {
+        const FieldRule type[] = {{"TransponderTyp", isTransponderType},
+                                  {"Ausrichtung", isAlignment}};
+        if (section != kData) {
+            if (auto bad = invalidField(file, section, type)) {
+                return bad;
+            }
+        }
+        if (auto bad = invalidField(file, section, kRecordRules)) {
+            return bad;
+        }
+    }
+    const FieldRule parameters[] = {{"Betriebsart", isOperatingMode}};
+    return invalidField(file, kData, parameters);
+}
+
 int loadTimeout(const CIniEx& file) {
     int timeout = file.readInt(kData, "Timeout", 0);
     if (timeout == 0) {
@@ -200,10 +317,13 @@ void saveSerialParameters(CIniEx& file, const ReaderParameters& p) {
     file.writeInt(kData, "Betriebsart", p.operatingMode);
     file.writeInt(kData, "Zykluszeit", p.cycleTimeMs);
     file.writeInt(kData, "Baudrate", p.baudRate);
-    // A control character as prompt is not written into the text file: it would break the
-    // line or vanish as blank; the empty text loads as "?", as any control character does.
+    // A control character is not written as text (it would break the line); a blank would
+    // vanish as trailing blank and keeps its code beside the text.
     const auto prompt = static_cast<unsigned char>(p.prompt);
-    file.writeString(kData, "Aufforderung", prompt < 32 ? std::string() : std::string(1, p.prompt));
+    file.writeString(kData, kPromptKey, prompt < 32 ? std::string() : std::string(1, p.prompt));
+    if (prompt == ' ') {
+        file.writeInt(kData, kPromptCodeKey, prompt);
+    }
     file.writeInt(kData, "Timeout", p.timeoutMs);
     file.writeInt(kData, "TimeoutRS232", p.timeoutMs);
     if (p.powerOnMode != -1) {
@@ -303,8 +423,7 @@ ReaderParameters loadSerialParameters(const CIniEx& file) {
     p.operatingMode = readByte(file, kData, "Betriebsart", 0);
     p.cycleTimeMs = file.readInt(kData, "Zykluszeit", 1000);
     p.baudRate = file.readInt(kData, "Baudrate", 19200);
-    const std::string prompt = file.readString(kData, "Aufforderung", "?");
-    p.prompt = (prompt.empty() || static_cast<unsigned char>(prompt[0]) < 32) ? '?' : prompt[0];
+    p.prompt = loadPrompt(file);
     p.timeoutMs = loadTimeout(file);
     // An index the page cannot show counts as not set, instead of wrapping into a valid one.
     const int powerOn = file.readInt(kData, "ReaderModus", -1);
@@ -348,6 +467,17 @@ MkrLoadResult loadConfigurationFile(const std::string& path, MkrContent& content
         result.status = MkrLoadStatus::CannotOpen;
         return result;
     }
+    // A file with none of the sections of a configuration file (an empty file, another kind of
+    // file) would otherwise load as the default values.
+    if (!hasConfigurationSection(file)) {
+        result.status = MkrLoadStatus::NoConfiguration;
+        return result;
+    }
+    if (std::optional<MkrInvalidField> bad = findInvalidField(file, features)) {
+        result.status = MkrLoadStatus::InvalidValue;
+        result.invalidField = std::move(*bad);
+        return result;
+    }
     result.fileModel = file.readString(kDevice, "Name", "");
     if (!result.fileModel.empty() && !content.modelName.empty() &&
         result.fileModel != content.modelName) {
@@ -384,6 +514,24 @@ MkrLoadResult loadConfigurationFile(const std::string& path, MkrContent& content
     loadSequence(file, kSeparator, content.separator, result.messages);
     result.status = MkrLoadStatus::Loaded;
     return result;
+}
+
+QString loadRefusalMessage(const MkrLoadResult& result, const std::string& path) {
+    switch (result.status) {
+    case MkrLoadStatus::CannotOpen:
+        return str(kStrValuesNotLoaded);
+    case MkrLoadStatus::NoConfiguration:
+        return strf(kStrNoConfigurationInFile, path.c_str());
+    case MkrLoadStatus::InvalidValue: {
+        const MkrInvalidField& f = result.invalidField;
+        const std::string value = ansiToUtf8(f.value);
+        return strf(kStrInvalidValueInFile, f.section.c_str(), f.key.c_str(), value.c_str());
+    }
+    case MkrLoadStatus::Loaded:
+    case MkrLoadStatus::OtherModel:
+        break;
+    }
+    return {};
 }
 
 // ---- Helpers -----------------------------------------------------------------------------

@@ -47,7 +47,9 @@ inline constexpr int kStrDataPageInvalidOnSave = 73010; // whatever the page's c
 inline constexpr int kStrValuesNotLoaded = 73011;
 inline constexpr int kStrOtherModelQuestion = 73012; // file model, connected model
 inline constexpr int kStrSaveFirstQuestion = 73013;
-inline constexpr int kStrFileNotSaved = 73014; // system error text
+inline constexpr int kStrFileNotSaved = 73014;          // system error text
+inline constexpr int kStrNoConfigurationInFile = 73015; // file path
+inline constexpr int kStrInvalidValueInFile = 73016;    // section, key, value
 
 // ---- Saving ------------------------------------------------------------------------------
 
@@ -79,12 +81,22 @@ void saveHidParameters(CIniEx& file, const ReaderParameters& parameters);
 
 enum class MkrLoadStatus {
     Loaded,
-    CannotOpen, // kStrValuesNotLoaded; nothing changed
-    OtherModel, // the technician declined a file saved from another model; nothing changed
+    CannotOpen,      // kStrValuesNotLoaded; nothing changed
+    NoConfiguration, // neither "Data1" nor "Data": not a configuration file; nothing changed
+    InvalidValue,    // a number outside what its field holds (invalidField); nothing changed
+    OtherModel,      // the technician declined a file saved from another model; nothing changed
+};
+
+// A field whose stored number its record cannot hold ("TransponderTyp"=258, "Laenge"=264).
+struct MkrInvalidField {
+    std::string section;
+    std::string key;
+    std::string value; // as the file stores it (8-bit text)
 };
 
 struct MkrLoadResult {
     MkrLoadStatus status = MkrLoadStatus::CannotOpen;
+    MkrInvalidField invalidField; // with InvalidValue
     std::string fileModel;
     // Messages to show, in order (kStrTooManyCodesInFile once per refused sequence section).
     std::vector<int> messages;
@@ -100,6 +112,10 @@ using ModelQuestion =
 // only for readers with a second data output; the layout only when the file has "HID_KEYS".
 MkrLoadResult loadConfigurationFile(const std::string& path, MkrContent& content,
                                     std::uint32_t features, const ModelQuestion& askOtherModel);
+
+// The message that says why a file was not loaded (CannotOpen, NoConfiguration,
+// InvalidValue); empty for the other results.
+QString loadRefusalMessage(const MkrLoadResult& result, const std::string& path);
 
 // Record loading for section number n (1 or 2), with the fallback to the older layout in
 // "Data" for record 1.

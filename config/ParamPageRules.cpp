@@ -13,11 +13,22 @@ int setBaudIndexOf(int rate) {
     return -1;
 }
 
+namespace {
+
+// The rates the list keeps; every other rate shows as 19200.
+int shownRate(int rate) {
+    return rate == 2400 || rate == 4800 || rate == 9600 ? rate : 19200;
+}
+
+} // namespace
+
 InterfaceSelection interfaceSelectionFor(int baudValue) {
     InterfaceSelection s;
-    s.baudIndex = setBaudIndexOf(baudRateOf(baudValue));
-    if (s.baudIndex < 0) {
-        s.baudIndex = setBaudIndexOf(19200);
+    s.baudIndex = setBaudIndexOf(shownRate(baudRateOf(baudValue)));
+    if (((baudValue % 100) & 0x80) != 0) {
+        s.parityIndex = kKeepSelection;
+        s.stopBitsIndex = kKeepSelection;
+        return s;
     }
     const SerialFormat format = serialFormatFor(serialFormatCode(baudValue));
     switch (format.parity) {
@@ -86,11 +97,7 @@ ParamPageControls paramPageControls(const ParamPageState& state) {
 
 ReaderParameters pageParameters(const ReaderParameters& parameters) {
     ReaderParameters p = parameters;
-    int rate = baudRateOf(p.baudRate);
-    if (setBaudIndexOf(rate) < 0) {
-        rate = 19200;
-    }
-    p.baudRate = rate + serialFormatCode(p.baudRate);
+    p.baudRate = shownRate(baudRateOf(p.baudRate)) + serialFormatCode(p.baudRate);
     if (p.powerOnMode < 0 || p.powerOnMode > 2) {
         p.powerOnMode = -1;
     }
@@ -106,12 +113,41 @@ char promptFrom(std::string_view text) {
     return text.empty() ? '?' : text.front();
 }
 
+ReaderParameters acceptedParameters(const ReaderParameters& parameters) {
+    ReaderParameters p = pageParameters(parameters);
+    if (checkParameterValues(p)) {
+        const ReaderParameters d = defaultReaderParameters();
+        p.operatingMode = d.operatingMode;
+        p.cycleTimeMs = d.cycleTimeMs;
+        p.timeoutMs = d.timeoutMs;
+        p.prompt = d.prompt;
+        p.baudRate = d.baudRate;
+    }
+    return p;
+}
+
 CheckResult checkParameterValues(const ReaderParameters& parameters) {
     ParameterPageEntries e;
     e.prompt = promptText(parameters.prompt);
     e.cycleTimeMs = parameters.cycleTimeMs;
     e.timeoutMs = parameters.timeoutMs;
-    return checkParameterPage(e);
+    if (CheckResult failure = checkParameterPage(e)) {
+        return failure;
+    }
+    if (!parameters.remoteIp.empty()) {
+        return checkServer(parameters.remoteIp, parameters.remotePort);
+    }
+    return std::nullopt;
+}
+
+CheckResult checkServer(std::string_view address, int port) {
+    if (!isIpv4Address(address)) {
+        return CheckFailure{kStrInvalidServerAddress, CheckField::ServerAddress};
+    }
+    if (port < 0 || port > kMaxServerPort) {
+        return CheckFailure{kStrIntegerRange, CheckField::ServerPort, 0, kMaxServerPort};
+    }
+    return std::nullopt;
 }
 
 bool isIpv4Address(std::string_view text) {

@@ -30,9 +30,13 @@ struct InterfaceSelection {
     bool operator==(const InterfaceSelection&) const = default;
 };
 
-// The list entries a stored "Baudrate" value selects. A rate the list does not hold selects
-// "19200"; a rate it holds keeps its entry, so a reader is never switched to another rate just
-// because its configuration was read and programmed again.
+// Selection index that leaves a list as it is.
+inline constexpr int kKeepSelection = -2;
+
+// The list entries a stored "Baudrate" value selects: 2400, 4800 and 9600 their own entries,
+// every other rate "19200" (the reader is switched to it when programmed, as the lists show
+// beforehand). A value whose line-format remainder has bit 7 set (a negative value) leaves the
+// parity and stop-bit lists as they are (kKeepSelection).
 InterfaceSelection interfaceSelectionFor(int baudValue);
 
 // The "Baudrate" value the lists give back. Without a rate entry the page's previous value
@@ -76,13 +80,24 @@ struct ParamPageState {
 
 ParamPageControls paramPageControls(const ParamPageState& state);
 
-// The parameters as the page takes them over: the rate as the "Setzen" list can show it (an
-// unlisted rate becomes 19200, the serial format code stays), the power-on mode only as a page
+// The parameters as the page takes them over: the rate as the "Setzen" list shows it (see
+// interfaceSelectionFor; the serial format code stays), the power-on mode only as a page
 // index 0..2 (anything else selects no radio and is not programmed), the DTR mode as 0 or 1.
 ReaderParameters pageParameters(const ReaderParameters& parameters);
 
-// The page's checks of a parameter set in the page's order: prompt length, cycle time, timeout.
+// The parameters as the page accepts them from a reader or a file: pageParameters when they
+// pass the checks, else the page's defaults for mode, sensor data, prompt, cycle time, timeout
+// and rate (TCP client, DTR and power-on mode stay as delivered).
+ReaderParameters acceptedParameters(const ReaderParameters& parameters);
+
+// The page's checks of a parameter set in the page's order: prompt length, cycle time, timeout,
+// then the server address and port while the TCP client is on (a remote address is set).
 CheckResult checkParameterValues(const ReaderParameters& parameters);
+
+// The TCP client's server: a dotted IPv4 address (kStrInvalidServerAddress, ServerAddress) and
+// a port of 0..65535 (kStrIntegerRange, ServerPort).
+CheckResult checkServer(std::string_view address, int port);
+inline constexpr int kMaxServerPort = 65535;
 
 // The prompt character as the page's field shows it (no character for 0).
 std::string promptText(char prompt);

@@ -1,5 +1,7 @@
 #include "ReaderConfiguration.h"
 
+#include "keys/KeySequence.h"
+
 #include <algorithm>
 
 namespace veltra {
@@ -50,19 +52,6 @@ constexpr ModulationEntry kModulations[] = {
 constexpr std::uint8_t kModSpeedRf32 = 5;
 
 } // namespace
-
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 ReaderParameters defaultReaderParameters() {
     ReaderParameters p;
@@ -204,8 +193,8 @@ EncodedPassword encodePassword(std::string_view text) {
     }
     std::uint32_t value = 0;
     for (char c : text) {
-        const int digit = hexDigitValue(c);
-        if (digit < 0) {
+        const std::uint8_t digit = HexDigitValue(c);
+        if (digit == 0xFF) {
             out.result = PasswordResult::Invalid;
             return out;
         }
@@ -248,9 +237,9 @@ std::uint8_t filterByteFromText(std::string_view text) {
     if (text.size() < 2) {
         return fallback;
     }
-    const int high = hexDigitValue(text[0]);
-    const int low = hexDigitValue(text[1]);
-    if (high < 0 || low < 0) {
+    const std::uint8_t high = HexDigitValue(text[0]);
+    const std::uint8_t low = HexDigitValue(text[1]);
+    if (high == 0xFF || low == 0xFF) {
         return fallback;
     }
     return static_cast<std::uint8_t>(high * 16 + low);

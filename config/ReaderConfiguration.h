@@ -124,9 +124,6 @@ Bytes encodeDataBlock(const ReaderConfiguration& config, std::uint32_t features)
 // Decodes block 1 as read from the reader. More than 12 bytes: data[0] (a 13-byte block from an
 // older reader gets "ModSpeed" 0); 40 bytes or more: data[1] as well. 12 bytes or fewer leave
 // both records unchanged. Returns how many records were decoded.
-// The value of one hexadecimal digit (0-9, A-F, a-f), or -1.
-int hexDigitValue(char c);
-
 int decodeDataBlock(std::span<const std::uint8_t> bytes, ReaderConfiguration& config);
 
 // Block 6: mode, cycle time / 100, prompt, timeout / 100. Times are clamped to what one byte

@@ -1,5 +1,7 @@
 #include "ReaderConnector.h"
 
+#include "keys/KeySequence.h"
+
 #include "DeviceFeatures.h"
 #include "ReaderConfiguration.h"
 #include "ReaderReads.h"
@@ -51,7 +53,10 @@ std::uint32_t connectionFeatures(InterfaceKind kind, const std::string& connecti
         features |= feature::SerialInterface;
     }
     features |= deviceTypeFeatures(typeCode, version);
-    if (connectionString.find("HID") != std::string::npos) {
+    // A HID reader's name contains "HID"; a serial device path may too (a by-id name made from
+    // the maker's product text) and is still a serial port.
+    if (!connectionString.starts_with("/dev/") &&
+        connectionString.find("HID") != std::string::npos) {
         features |= feature::HidReader;
     }
     if (kind == InterfaceKind::Lan) {
@@ -110,10 +115,11 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     const DeviceTypeReply type = readDeviceType(link, handle);
     const auto& reply = type.identity;
     const auto digit = [&reply](std::size_t i) {
-        return hexDigitValue(static_cast<char>(reply[i]));
+        return HexDigitValue(static_cast<char>(reply[i]));
     };
     // A usable identity is exactly three hex digits and a version character.
-    const bool usable = type.length == 4 && digit(0) >= 0 && digit(1) >= 0 && digit(2) >= 0;
+    const bool usable =
+        type.length == 4 && digit(0) != 0xFF && digit(1) != 0xFF && digit(2) != 0xFF;
     if (!usable) {
         closeReader(link, handle);
         result.handle = kOpenNoIdentity;

@@ -13,6 +13,10 @@ add_library(veltra_config_model STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ReaderConfiguration.h
     ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ConfigChecks.h
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigurationModel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigurationModel.h
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigurationSource.h
+    ${CMAKE_CURRENT_LIST_DIR}/WorkflowMessage.h
     ${CMAKE_CURRENT_LIST_DIR}/MkrFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MkrFile.h
     ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.cpp

@@ -1,11 +1,12 @@
-// The one interface behind which every kind of link sits: serial port, FTDI device, HID
-// reader and TCP socket. The connection writes frames to it and reads what the link appended
-// to the connection's receive queue.
+// The one interface behind which every kind of link sits. Today only the serial port
+// implements it; FTDI devices, HID readers and TCP sockets are to follow. The connection writes
+// frames to it and reads what the link appended to the connection's receive queue.
 #ifndef QNLINK_LINK_H
 #define QNLINK_LINK_H
 
 #include "PortName.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +36,16 @@ public:
     // (HID input reports).
     virtual void discardPendingInput() {}
     virtual void pollInput() {}
+    // Direct input, for links with a thread of their own: between beginDirectInput() and
+    // endDirectInput() the link's thread leaves the device's input alone and the waiting
+    // thread reads it itself with awaitInput(), which saves the hand-over from one thread to
+    // the other on every reply. beginDirectInput() is false when the link cannot do this (or
+    // no longer can, its device having gone); the exchange then waits on the receive queue.
+    virtual bool beginDirectInput() { return false; }
+    virtual void endDirectInput() {}
+    // Waits until input arrives or `until` passes and appends what arrived to the receive
+    // queue. False once the device cannot be read any more; the caller then waits on the queue.
+    virtual bool awaitInput(std::chrono::steady_clock::time_point /*until*/) { return false; }
     // The control channel of HID readers: reply length or -1, and 0 / -1. Other links have
     // none.
     virtual int controlCommand(const std::uint8_t* /*data*/, std::size_t /*size*/,

@@ -70,6 +70,13 @@ PortName parsePortName(std::string_view text) {
     }
     result.name = std::string(rest);
 
+    // Device paths come first: the stable names under /dev/serial/by-id and by-path carry
+    // dots, colons and maker texts such as "HID" that would otherwise pass for another link.
+    if (rest.starts_with("/dev/")) {
+        result.kind = LinkKind::Serial;
+        result.device = std::string(withoutDescription(rest));
+        return result;
+    }
     const bool threeDots = std::count(rest.begin(), rest.end(), '.') >= 3;
     if (rest.starts_with("[") || threeDots) {
         result.kind = LinkKind::Tcp;
@@ -100,11 +107,6 @@ PortName parsePortName(std::string_view text) {
         result.kind = LinkKind::Serial;
         result.device =
             "/dev/ttyS" + std::to_string(n - 1) + std::string(withoutDescription(after));
-        return result;
-    }
-    if (rest.starts_with("/dev/")) {
-        result.kind = LinkKind::Serial;
-        result.device = std::string(withoutDescription(rest));
         return result;
     }
     result.kind = LinkKind::Ftdi;

@@ -21,11 +21,12 @@ struct PortName {
 
 constexpr int kDefaultTcpPort = 10001;
 
-// Splits off a ":<decimal>" bus address (0..255) and classifies the rest:
+// Splits off a ":<decimal>" bus address (0..255) after the last colon and classifies the rest,
+// first matching rule first:
+//   "/dev/..."                                serial port (also /dev/serial/by-id/..., by-path)
 //   starts with "[" or holds three dots       Ethernet reader, optional "-<tcp port>"
 //   contains "HID"                            USB HID reader
 //   "COMn" / "\\.\COMn" (n >= 1, digits)      serial port /dev/ttyS{n-1}
-//   "/dev/..."                                serial port
 //   anything else                             FTDI serial number
 PortName parsePortName(std::string_view text);
 

@@ -67,6 +67,24 @@ private:
     void* context_ = nullptr;
 };
 
+// Direct input of the link for the span of one exchange (see Link::beginDirectInput).
+class DirectInput {
+public:
+    explicit DirectInput(Link* link) : link_(link && link->beginDirectInput() ? link : nullptr) {}
+    ~DirectInput() {
+        if (link_) {
+            link_->endDirectInput();
+        }
+    }
+    DirectInput(const DirectInput&) = delete;
+    DirectInput& operator=(const DirectInput&) = delete;
+
+    bool active() const { return link_ != nullptr; }
+
+private:
+    Link* link_;
+};
+
 bool isOneOf(int value, std::initializer_list<int> allowed) {
     return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
 }
@@ -138,37 +156,42 @@ void CQN_RW_Port::closeLink() {
     }
 }
 
-bool CQN_RW_Port::waitForReply() {
+bool CQN_RW_Port::waitForReply(bool directInput) {
     WaitReport report(keepWindowEnabled_);
     const bool polled = report.active();
     const auto timeout = std::chrono::milliseconds(timeoutMs_);
+    // The phases only move forward, and each ends at its own deadline whatever arrives: bytes
+    // that are skipped while seeking the STX can leave the queue shorter than a header again,
+    // which must not start the header phase (and its clock) once more. So an exchange waits at
+    // most three reply timeouts, two in CRC framing, also on a line that never falls silent.
     ReplyPhase phase = ReplyPhase::WaitHeader;
-    auto phaseStart = Clock::now();
+    auto deadline = Clock::now() + timeout;
     for (;;) {
-        const auto deadline = phaseStart + timeout;
-        const auto sliceEnd =
-            polled ? std::min(deadline, Clock::now() + kCallbackPeriod) : deadline;
-        ReplyPhase now = phase;
-        queue_.waitFor(
-            [&](Bytes& q) {
-                now = scanReply(framing_, q);
-                return now != phase;
-            },
-            sliceEnd);
-        if (now == ReplyPhase::Complete) {
+        std::uint64_t generation = 0;
+        const ReplyPhase seen =
+            queue_.inspect([&](Bytes& q) { return scanReply(framing_, q); }, generation);
+        if (seen == ReplyPhase::Complete) {
             return true;
         }
-        if (now != phase) {
-            // Each phase has its own clock.
-            phase = now;
-            phaseStart = Clock::now();
-            continue;
-        }
-        if (Clock::now() >= deadline) {
+        const auto now = Clock::now();
+        if (seen > phase) {
+            phase = seen;
+            deadline = now + timeout;
+        } else if (now >= deadline) {
             lastError_ = QN_ERR_TIMEOUT;
             return false;
         }
-        report.progress();
+        const auto sliceEnd = polled ? std::min(deadline, now + kCallbackPeriod) : deadline;
+        bool sliceOver = false;
+        if (directInput && link_->awaitInput(sliceEnd)) {
+            sliceOver = Clock::now() >= sliceEnd;
+        } else {
+            directInput = false; // the device went away: its thread has ended
+            sliceOver = !queue_.waitForChange(generation, sliceEnd);
+        }
+        if (sliceOver) {
+            report.progress();
+        }
         if (link_) {
             link_->pollInput();
         }
@@ -186,11 +209,13 @@ bool CQN_RW_Port::exchange(std::uint8_t command, std::span<const std::uint8_t> d
         return false;
     }
     const Bytes frame = buildRequest(framing_, name_.busAddress, command, data);
+    // From before the request goes out until the reply is in, this thread reads the link.
+    const DirectInput direct(link_.get());
     queue_.clear();
     link_->discardPendingInput();
     // A frame the link does not take is lost; the wait below then ends with a timeout.
     (void)link_->write(frame.data(), frame.size());
-    if (!waitForReply()) {
+    if (!waitForReply(direct.active())) {
         return false;
     }
     const Bytes received = queue_.takeAll();

@@ -75,8 +75,9 @@ public:
     int hidControlWrite(const unsigned char* data, int length);
 
 private:
-    // Waits until the queue holds a whole reply; false with error 7 on a timeout.
-    bool waitForReply();
+    // Waits until the queue holds a whole reply; false with error 7 on a timeout. With direct
+    // input the waiting thread reads the link itself.
+    bool waitForReply(bool directInput);
     int simpleCommand(std::uint8_t command, std::span<const std::uint8_t> data);
     int fail(int error) {
         lastError_ = error;

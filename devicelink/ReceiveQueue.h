@@ -1,5 +1,5 @@
 // The bytes a link has received and the protocol has not consumed yet. Links append from their
-// own thread; the exchange waits on the condition variable until the scan is complete.
+// own thread; the exchange inspects the bytes and waits on the condition variable for more.
 #ifndef QNLINK_RECEIVEQUEUE_H
 #define QNLINK_RECEIVEQUEUE_H
 
@@ -54,20 +54,19 @@ public:
         changed_.notify_all();
     }
 
-    // Runs scan(bytes) under the lock; when it returns false, waits until new bytes arrive or
-    // the deadline passes. Returns true when scan returned true.
+    // Runs scan(bytes) under the lock and returns its result; `generation` receives the count
+    // of changes seen so far, for waitForChange().
     template <typename Scan>
-    bool waitFor(Scan&& scan, std::chrono::steady_clock::time_point deadline) {
+    auto inspect(Scan&& scan, std::uint64_t& generation) {
+        std::lock_guard lock(mutex_);
+        generation = generation_;
+        return scan(bytes_);
+    }
+    // Waits until the queue changed after `seen` (bytes arrived or the link ended) or the
+    // deadline passes. True when it changed.
+    bool waitForChange(std::uint64_t seen, std::chrono::steady_clock::time_point deadline) {
         std::unique_lock lock(mutex_);
-        for (;;) {
-            if (scan(bytes_)) {
-                return true;
-            }
-            const std::uint64_t seen = generation_;
-            if (!changed_.wait_until(lock, deadline, [&] { return generation_ != seen; })) {
-                return scan(bytes_);
-            }
-        }
+        return changed_.wait_until(lock, deadline, [&] { return generation_ != seen; });
     }
 
 private:

@@ -2,9 +2,15 @@
  * qnlink.h - the device link: a flat C interface to the Quarnel Veltra readers.
  *
  * A reader is opened by port name and addressed afterwards by an integer handle. Every operation
- * that talks to a reader is one request/reply exchange of the reader command protocol, over a
- * serial port (RS-232 or USB virtual COM), a USB HID keyboard reader, an FTDI USB device or the
- * TCP link of an Ethernet module.
+ * that talks to a reader is one request/reply exchange of the reader command protocol.
+ *
+ * Links
+ *   Built in: serial ports (RS-232 and USB virtual COM ports, including the stable names under
+ *   /dev/serial/).
+ *   Not built yet: USB HID keyboard readers, FTDI USB devices (D2XX) and Ethernet readers (TCP
+ *   link, module configuration, ping). Their names are recognised, but opening one gives
+ *   QN_OPEN_FAILED, their lists are empty, and the HID and LAN operations below give the
+ *   results stated there. So today every connection is a serial one.
  *
  * Results
  *   - status operations:   0 on success, -1 on failure
@@ -15,6 +21,13 @@
  *   An unknown handle makes every connection operation fail without side effects; its last
  *   error reads as QN_ERR_UNKNOWN_HANDLE.
  *
+ * Reply timeout
+ *   An exchange waits for its reply in up to three phases: the first four bytes, the STX (STX
+ *   framing only; bytes before it are dropped) and the rest of the frame. Each phase ends at
+ *   its own deadline, one reply timeout after it began, whatever the line sends meanwhile; so
+ *   an exchange takes at most three reply timeouts (two in CRC framing), also on a line that
+ *   streams text or noise.
+ *
  * Buffers
  *   Every output buffer comes with its size, except where stated. A reply that does not fit is
  *   not copied at all: the operation fails with QN_ERR_BUFFER.
@@ -23,10 +36,11 @@
  *   NUL; the list stops at the first entry that does not fit. The result is the number of bytes
  *   used including the final NUL (1 for an empty list, which is a single NUL).
  *
- * Port names
- *   "COMn" (mapped to /dev/ttyS{n-1}) or a device path beginning with "/dev/"  serial port
- *   "<serial> HID" (any name containing "HID")                                   USB HID reader
+ * Port names (the first form that matches)
+ *   a device path beginning with "/dev/" (also /dev/serial/by-id/..., by-path)  serial port
  *   dotted IPv4 address or "[module name]", optionally "-<tcp port>"             Ethernet reader
+ *   "<serial> HID" (any other name containing "HID")                             USB HID reader
+ *   "COMn" (mapped to /dev/ttyS{n-1})                                            serial port
  *   anything else                                                                FTDI serial no.
  *   Any form may end in ":<decimal>", the reader's bus address (default 1). A ":" as the very
  *   last character stays part of the name.
@@ -36,7 +50,8 @@
  *   used from one thread at a time. Opening is serialised inside the library.
  *
  * The library depends on nothing beyond the C++ standard library and the POSIX/Linux system
- * interfaces; hidapi and FTDI's D2XX are loaded at run time when present.
+ * interfaces. It only tries whether FTDI's libftd2xx.so can be loaded, for
+ * QnFindUsbDevicesWithoutDriver; hidapi is not used yet.
  */
 #ifndef QNLINK_H
 #define QNLINK_H
@@ -68,7 +83,8 @@ extern "C" {
 #define QN_OPEN_FAILED (-1)      /* the link cannot be opened */
 #define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
 #define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
-#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message */
+#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message (not given
+                                    until the HID link is built in) */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */
 #define QN_FLAG_LINE_MASK 0x0F    /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
@@ -107,8 +123,9 @@ QN_API int QnIsCdcDriverInstalled(void);
 
 /* Opens and identifies a reader. Returns a handle (> 0) or QN_OPEN_*. Names that are not serial
  * port names are opened at 19200 whatever baudRate says. The low flag bits give the line
- * format. The identification (0xF0) waits at most 300 ms per attempt: STX framing, again with
- * a fresh connection, then CRC framing unless QN_FLAG_STX_ONLY; the framing found is kept.
+ * format. The identification (0xF0) runs with a reply timeout of at most 300 ms per attempt:
+ * STX framing, again with a fresh connection, then CRC framing unless QN_FLAG_STX_ONLY; the
+ * framing found is kept.
  * Afterwards timeoutMs applies to every exchange.
  * QN_OPEN_FAILED: no such port, held by someone else (serial ports are opened exclusively),
  * not a terminal, a rate the port does not take, or a link kind not built in. */
@@ -117,10 +134,12 @@ QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeout
 QN_API int QnClosePort(int handle);
 /* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
 QN_API int QnGetLastError(int handle);
-/* Length of the name (serial: as opened, without bus address; TCP: the resolved host address;
- * HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its NUL; -1 without
- * touching the buffer for an unknown handle. */
+/* Length of the name (serial: as opened, without bus address; once those links are built, TCP:
+ * the resolved host address, HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit
+ * with its NUL; -1 without touching the buffer for an unknown handle. */
 QN_API int QnGetPortName(int handle, char* buffer, int size);
+/* 1 for a TCP or a HID connection, else 0 (always 0 until those links are built); -1 for an
+ * unknown handle. */
 QN_API int QnIsLanConnection(int handle);
 QN_API int QnIsHidConnection(int handle);
 /* 1 when the reader's type supports reader mode, 0 when not, -1 for an unknown handle. */
@@ -191,16 +210,19 @@ QN_API int QnWriteRaw(int handle, const unsigned char* data, int length);
 QN_API int QnReadReceived(int handle, unsigned char* buffer, int size);
 
 /* ---- HID control channel --------------------------------------------------------------------
- * -1 on connections without one (last error unchanged); QN_ERR_LENGTH for a negative length. */
+ * -1 on connections without one (last error unchanged), which until the HID link is built are
+ * all connections; QN_ERR_LENGTH for a negative length. */
 QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                         int replySize);
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
 
 /* ---- Ethernet readers -----------------------------------------------------------------------
- * Until the TCP link is built in: the searches list nothing (1), ping gives 0, the rest -1. */
+ * Not built yet: neither the TCP link nor the module configuration nor the ping is part of this
+ * library. Until they are, the searches list nothing (1), the settings operations give -1 and
+ * QnPingLanDevice gives 0 for every device, also for one that would answer an ICMP echo. */
 QN_API int QnSearchLanReaders(char* buffer, int size);
 QN_API int QnSearchLanDevices(char* buffer, int size);
-/* 1 if the device answers an ICMP echo, else 0. */
+/* Meant to be 1 if the device answers an ICMP echo, else 0; always 0 until the ping is built. */
 QN_API int QnPingLanDevice(const char* portName);
 /* Each output buffer must hold at least QN_LAN_TEXT_SIZE bytes. */
 QN_API int QnLanReadSettings(const char* portName, char* name, char* address, char* subnetMask,

@@ -104,12 +104,12 @@ std::uint8_t HexDigitValue(char c) {
     return 0xFF;
 }
 
-std::span<const std::string> EditorCodeList() {
+std::span<const std::string> editorCodeList() {
     static const std::array<std::string, kEditorCodeCount> list = buildEditorList();
     return list;
 }
 
-ASCII MakeAscii(std::uint8_t code) {
+ASCII makeAscii(std::uint8_t code) {
     return ASCII{code, CodeName(code)};
 }
 
@@ -122,7 +122,7 @@ std::optional<ASCII> ParseEntry(std::string_view text, std::span<const std::stri
         const std::uint8_t high = HexDigitValue(text[0]);
         const std::uint8_t low = HexDigitValue(text[1]);
         if (high != 0xFF && low != 0xFF) {
-            return MakeAscii(static_cast<std::uint8_t>(high * 16 + low));
+            return makeAscii(static_cast<std::uint8_t>(high * 16 + low));
         }
     }
     const std::size_t count = std::min(codeList.size(), std::size_t{256});
@@ -134,7 +134,7 @@ std::optional<ASCII> ParseEntry(std::string_view text, std::span<const std::stri
     return std::nullopt;
 }
 
-std::string RowText(const ASCII& element) {
+std::string rowText(const ASCII& element) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02X H     ", element.code);
     return prefix + element.name;
@@ -147,14 +147,14 @@ void AppendCodes(const CAsciiArray& sequence, std::vector<std::uint8_t>& buffer)
     buffer.push_back(kSequenceTerminator);
 }
 
-CAsciiArray SequenceFromBlock(std::span<const std::uint8_t> block) {
+CAsciiArray sequenceFromBlock(std::span<const std::uint8_t> block) {
     CAsciiArray sequence;
     if (block.size() < 2) {
         return sequence;
     }
     sequence.reserve(block.size() - 1);
     for (std::size_t i = 0; i + 1 < block.size(); ++i) {
-        sequence.push_back(MakeAscii(block[i]));
+        sequence.push_back(makeAscii(block[i]));
     }
     return sequence;
 }
@@ -163,7 +163,7 @@ bool LoadFromBytes(CAsciiArray& target, const std::uint8_t* bytes, int length) {
     if (length < 0 || (bytes == nullptr && length > 0)) {
         return false;
     }
-    target = SequenceFromBlock(
+    target = sequenceFromBlock(
         std::span<const std::uint8_t>(bytes, bytes == nullptr ? 0 : std::size_t(length)));
     return true;
 }
@@ -179,7 +179,7 @@ SequenceLoadResult LoadSequenceSection(const CIniEx& file, std::string_view sect
         const std::string value = file.readString(section, asciiKey(std::size_t(i)), "0");
         // The low byte of the number: 300 is 0x2C, -1 is 0xFF.
         const auto code = static_cast<std::uint8_t>(CIniEx::parseLeadingInt(value) & 0xFF);
-        sequence.push_back(MakeAscii(code));
+        sequence.push_back(makeAscii(code));
     }
     target = std::move(sequence);
     return SequenceLoadResult::Loaded;

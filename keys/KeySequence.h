@@ -52,26 +52,26 @@ std::string CodeName(std::uint8_t code);
 std::uint8_t HexDigitValue(char c);
 
 // The 144 texts of the editor's code list (entry p is code p).
-std::span<const std::string> EditorCodeList();
+std::span<const std::string> editorCodeList();
 
 // An element for a code, named by CodeName.
-ASCII MakeAscii(std::uint8_t code);
+ASCII makeAscii(std::uint8_t code);
 
 // Interprets text typed into the editor field (8-bit text, not trimmed): one character is that
 // byte ("SP" for a blank); two hex digits are a hex code (so "F1" is 0xF1, not the function key);
 // anything else must equal a list entry, regardless of case. nullopt = "Kein gültiges Zeichen".
 std::optional<ASCII> ParseEntry(std::string_view text,
-                                std::span<const std::string> codeList = EditorCodeList());
+                                std::span<const std::string> codeList = editorCodeList());
 
 // "0D H     CR (Enter)": the text of an element's editor row.
-std::string RowText(const ASCII& element);
+std::string rowText(const ASCII& element);
 
 // Appends each code and then the terminator; the buffer is not cleared first.
 void AppendCodes(const CAsciiArray& sequence, std::vector<std::uint8_t>& buffer);
 
 // The sequence held in a parameter block as read from the reader: every byte but the last
 // (the terminator, not examined). Fewer than two bytes give an empty sequence.
-CAsciiArray SequenceFromBlock(std::span<const std::uint8_t> block);
+CAsciiArray sequenceFromBlock(std::span<const std::uint8_t> block);
 
 // Replaces `target` by the sequence in `length` bytes read from the reader; a failed read
 // (length < 0) leaves it unchanged and returns false.

@@ -5,7 +5,7 @@ namespace veltra {
 SequenceEditor::Outcome SequenceEditor::addCode(std::optional<std::size_t> listEntry,
                                                 const std::string& fieldText) {
     std::optional<ASCII> element;
-    const auto list = EditorCodeList();
+    const auto list = editorCodeList();
     if (listEntry && *listEntry < list.size()) {
         element = ASCII{static_cast<std::uint8_t>(*listEntry), fieldText};
     } else {
@@ -74,7 +74,7 @@ std::vector<std::string> SequenceEditor::rows() const {
     std::vector<std::string> out;
     out.reserve(sequence_.size());
     for (const ASCII& element : sequence_) {
-        out.push_back(RowText(element));
+        out.push_back(rowText(element));
     }
     return out;
 }

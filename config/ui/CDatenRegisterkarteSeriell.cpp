@@ -831,8 +831,12 @@ QWidget* CDatenRegisterkarteSeriell::fieldFor(CheckField field) const {
     }
 }
 
+CheckResult CDatenRegisterkarteSeriell::check() const {
+    return checkDataPage(currentEntries());
+}
+
 bool CDatenRegisterkarteSeriell::takeOver(DataFormatRecord& out) {
-    if (const CheckResult failure = checkDataPage(currentEntries())) {
+    if (const CheckResult failure = check()) {
         // Bring the page to the front so that the technician sees the field named.
         for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
             if (auto* tabs = qobject_cast<QTabWidget*>(w); tabs != nullptr) {

@@ -53,6 +53,10 @@ public:
     bool isModified() const;
     void setModified(bool modified);
 
+    // The page checks on the entries as typed (whole numbers, before anything is narrowed to a
+    // byte), without showing anything.
+    CheckResult check() const;
+
     // Runs the page checks in order. On a failure shows the message, puts the focus on the field
     // and returns false; otherwise fills `out` and returns true.
     bool takeOver(DataFormatRecord& out);

@@ -23,8 +23,6 @@
 namespace veltra {
 namespace {
 
-constexpr int kMaxPort = 65535;
-
 QString parityText(Parity parity) {
     switch (parity) {
     case Parity::Even:
@@ -308,9 +306,13 @@ void CParamRegisterkarteSeriell::setDefaults() {
 }
 
 void CParamRegisterkarteSeriell::setSelection(const InterfaceSelection& s) {
-    setBaud_->setCurrentIndex(s.baudIndex);
-    setParity_->setCurrentIndex(s.parityIndex);
-    setStopBits_->setCurrentIndex(s.stopBitsIndex);
+    const std::pair<QComboBox*, int> lists[] = {
+        {setBaud_, s.baudIndex}, {setParity_, s.parityIndex}, {setStopBits_, s.stopBitsIndex}};
+    for (const auto& [list, index] : lists) {
+        if (index != kKeepSelection) {
+            list->setCurrentIndex(index);
+        }
+    }
 }
 
 InterfaceSelection CParamRegisterkarteSeriell::selection() const {
@@ -360,16 +362,10 @@ bool CParamRegisterkarteSeriell::takeOver(ReaderParameters& out) {
         return false;
     }
     if (tcpActive_->isChecked()) {
-        if (!isIpv4Address(address_->text().toStdString())) {
-            messageBox().show(this, str(kStrInvalidServerAddress), IMessageBox::Kind::Warning);
-            focusField(address_);
-            return false;
-        }
-        const int port = fieldValue(port_->text().toStdString());
-        if (port < 0 || port > kMaxPort) {
-            const CheckFailure range{kStrIntegerRange, CheckField::None, 0, kMaxPort};
-            messageBox().show(this, range.message(), IMessageBox::Kind::Warning);
-            focusField(port_);
+        if (const CheckResult failure = checkServer(address_->text().toStdString(),
+                                                    fieldValue(port_->text().toStdString()))) {
+            messageBox().show(this, failure->message(), IMessageBox::Kind::Warning);
+            focusField(failure->field == CheckField::ServerPort ? port_ : address_);
             return false;
         }
     }
@@ -384,7 +380,8 @@ void CParamRegisterkarteSeriell::showCurrentInterface(int baudCode) {
     current_[2]->setText(QString::number(format.stopBits));
 }
 
-void CParamRegisterkarteSeriell::clearNewInterface() {
+void CParamRegisterkarteSeriell::interfaceProgrammed(int baudCode) {
+    baudValue_ = baudCode;
     setSelection({});
 }
 

@@ -47,8 +47,9 @@ public:
 
     // The three "Aktuell" fields for a "Baudrate" value.
     void showCurrentInterface(int baudCode);
-    // Clears the three "Setzen" selections (after the reader was switched to them).
-    void clearNewInterface();
+    // The reader was switched to `baudCode`: the page holds it as its rate and clears the
+    // three "Setzen" selections, so that programming again keeps the new rate.
+    void interfaceProgrammed(int baudCode);
     // Selects a power-on radio; an index outside 0..2 selects none.
     void selectPowerOnMode(int index);
 

@@ -33,57 +33,69 @@ QString fromAnsi(const std::string& text) {
     return QString::fromStdString(ansiToUtf8(text));
 }
 
-Bytes blockOf(const CAsciiArray& sequence) {
-    Bytes bytes;
-    AppendCodes(sequence, bytes);
-    return bytes;
-}
-
 } // namespace
 
-// The pages as the programming sequence sees them. Each take-over runs the page's checks; a page
-// that refuses has shown its message and put the focus on the field.
+// The pages in front of the configuration model, as the programming sequence sees them. Each
+// take-over runs the page's checks and saves the page into the model; a page that refuses has
+// shown its message and put the focus on the field.
 class CSeriellEinstellDlg::PageSource final : public ConfigurationSource {
 public:
-    explicit PageSource(CSeriellEinstellDlg& sheet) : sheet_(sheet) {
-        config_.parameters = sheet.readParameters_;
+    explicit PageSource(CSeriellEinstellDlg& sheet) : sheet_(sheet), model_(sheet.model_) {}
+
+    Bytes prefixBlock() override {
+        model_.content().prefix = sheet_.prefix_->sequence();
+        return model_.prefixBlock();
+    }
+    Bytes suffixBlock() override {
+        model_.content().suffix = sheet_.suffix_->sequence();
+        return model_.suffixBlock();
+    }
+    Bytes pullOffBlock() override {
+        model_.content().pullOff = sheet_.pullOff_->sequence();
+        return model_.pullOffBlock();
+    }
+    Bytes separatorBlock() override {
+        model_.content().separator = sheet_.separator_->sequence();
+        return model_.separatorBlock();
     }
 
-    Bytes prefixBlock() override { return blockOf(sheet_.prefix_->sequence()); }
-    Bytes suffixBlock() override { return blockOf(sheet_.suffix_->sequence()); }
-    Bytes pullOffBlock() override { return blockOf(sheet_.pullOff_->sequence()); }
-    Bytes separatorBlock() override { return blockOf(sheet_.separator_->sequence()); }
-
     std::optional<WorkflowMessage> takeDataFormats() override {
-        if (!sheet_.data1_->takeOver(config_.data[0])) {
+        std::array<DataFormatRecord, 2>& records = model_.content().config.data;
+        if (!sheet_.data1_->takeOver(records[0]) ||
+            (sheet_.data2_ != nullptr && !sheet_.data2_->takeOver(records[1]))) {
             return refused();
         }
-        if (sheet_.data2_ != nullptr && !sheet_.data2_->takeOver(config_.data[1])) {
-            return refused();
-        }
-        return std::nullopt;
+        return model_.takeDataFormats();
     }
 
     std::optional<WorkflowMessage> takeParameters() override {
-        if (sheet_.param_ != nullptr && !sheet_.param_->takeOver(config_.parameters)) {
+        if (sheet_.param_ != nullptr &&
+            !sheet_.param_->takeOver(model_.content().config.parameters)) {
             return refused();
         }
-        return std::nullopt;
+        return model_.takeParameters();
     }
 
-    const ReaderConfiguration& configuration() const override { return config_; }
+    const ReaderConfiguration& configuration() const override { return model_.configuration(); }
 
     void showCurrentInterface(int baudCode) override {
         if (sheet_.param_ != nullptr) {
             sheet_.param_->showCurrentInterface(baudCode);
         }
     }
+    void baudRateProgrammed(int baudCode) override {
+        model_.baudRateProgrammed(baudCode);
+        if (sheet_.param_ != nullptr) {
+            sheet_.param_->interfaceProgrammed(baudCode);
+        }
+    }
     void selectPowerOnMode(int index) override {
+        model_.selectPowerOnMode(index);
         if (sheet_.param_ != nullptr) {
             sheet_.param_->selectPowerOnMode(index);
         }
     }
-    std::optional<bool> dtrSupported() const override { return sheet_.dtrSupported_; }
+    std::optional<bool> dtrSupported() const override { return model_.dtrSupported(); }
 
     // A page refused its values; its message has been shown already.
     bool pageRefused() const { return pageRefused_; }
@@ -95,16 +107,15 @@ private:
     }
 
     CSeriellEinstellDlg& sheet_;
-    ReaderConfiguration config_;
+    ConfigurationModel& model_;
     bool pageRefused_ = false;
 };
 
 CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, const OpenResult& reader,
                                          ReaderLink& link)
     : CEinstellDlg(parent), link_(&link), handle_(reader.handle), baudCode_(reader.baudCode),
-      features_(reader.features) {
+      features_(reader.features), model_(reader.features) {
     const std::uint32_t features = reader.features;
-    readParameters_ = defaultReaderParameters();
     const bool hid = (features & feature::HidReader) != 0;
     const bool twoOutputs = (features & feature::SecondDataPage) != 0;
 
@@ -202,34 +213,18 @@ bool CSeriellEinstellDlg::readReader() {
         return false;
     }
     baudCode_ = reading.baudCode;
-    modelName_ = reading.modelName;
+    loadReading(model_, reading);
 
+    // The pages load what the reader delivered; what it did not deliver stays as it is.
+    const MkrContent& content = model_.content();
     if (param_ != nullptr) {
-        if (reading.parameterBlock && reading.parametersDecoded) {
-            param_->setParameters(reading.parameters, reading.dtrSupported);
-        } else {
-            param_->setDefaults();
-        }
-    }
-    if (reading.parameterBlock) {
-        dtrSupported_ = reading.dtrSupported;
-        if (reading.parametersDecoded) {
-            readParameters_ = reading.parameters;
-        } else if (param_ == nullptr) {
-            // A keyboard reader's parameter block is written back as it was read, never
-            // replaced by defaults.
-            ReaderParameters parameters = defaultReaderParameters();
-            if (decodeParameterBlock(*reading.parameterBlock, parameters)) {
-                parameters.baudRate = reading.baudCode;
-                readParameters_ = parameters;
-            }
-        }
+        param_->setParameters(content.config.parameters, model_.dtrSupported().value_or(false));
     }
     if (reading.dataBlock) {
-        data1_->setFromRecord(reading.configuration.data[0]);
+        data1_->setFromRecord(content.config.data[0]);
         data1_->setModified(false);
         if (data2_ != nullptr && reading.dataRecords >= 2) {
-            data2_->setFromRecord(reading.configuration.data[1]);
+            data2_->setFromRecord(content.config.data[1]);
             data2_->setModified(false);
         }
     }
@@ -247,7 +242,8 @@ bool CSeriellEinstellDlg::readReader() {
         messageBox().show(this, QString::fromStdString(reading.hidMessage->text),
                           IMessageBox::Kind::Warning);
     }
-    setWindowTitle(windowTitle() + QStringLiteral(" <") + fromAnsi(modelName_) + QLatin1Char('>'));
+    setWindowTitle(windowTitle() + QStringLiteral(" <") + fromAnsi(model_.modelName()) +
+                   QLatin1Char('>'));
     stepProgress(QString());
     return true;
 }
@@ -255,7 +251,7 @@ bool CSeriellEinstellDlg::readReader() {
 bool CSeriellEinstellDlg::programReader() {
     WaitCursor wait;
     ProgrammingInput input;
-    input.modelName = modelName_;
+    input.modelName = model_.modelName();
     input.features = features_;
     input.baudCode = sheetServices().storedBaudCode ? sheetServices().storedBaudCode() : baudCode_;
     input.open = [this] { return openReader(); };
@@ -268,14 +264,8 @@ bool CSeriellEinstellDlg::programReader() {
     endProgress();
     stepProgress(QString());
 
-    if (result.baudChanged) {
-        if (sheetServices().storeBaudCode) {
-            sheetServices().storeBaudCode(result.baudCode);
-        }
-        // The reader runs at the new rate now; the "Setzen" choice has been carried out.
-        if (param_ != nullptr) {
-            param_->clearNewInterface();
-        }
+    if (result.baudChanged && sheetServices().storeBaudCode) {
+        sheetServices().storeBaudCode(result.baudCode);
     }
     if (result.success) {
         baudCode_ = result.baudCode != 0 ? result.baudCode : baudCode_;
@@ -289,9 +279,20 @@ bool CSeriellEinstellDlg::programReader() {
     return result.success;
 }
 
-MkrContent CSeriellEinstellDlg::pageContent(const ReaderParameters& parameters) const {
-    MkrContent content;
-    content.modelName = modelName_;
+bool CSeriellEinstellDlg::savePagesIntoModel() {
+    // The data pages first, on their entries as typed (a start block of 300 is refused, not
+    // saved as 255): a page that fails stops the save with one message, whatever its own
+    // complaint would be.
+    if (data1_->check() || (data2_ != nullptr && data2_->check())) {
+        messageBox().show(this, str(kStrDataPageInvalidOnSave), IMessageBox::Kind::Warning);
+        return false;
+    }
+    // The parameters are checked before the file is touched, so that a refused page never
+    // leaves a file with only part of the configuration in it.
+    MkrContent& content = model_.content();
+    if (param_ != nullptr && !param_->takeOver(content.config.parameters)) {
+        return false;
+    }
     content.prefix = prefix_->sequence();
     content.suffix = suffix_->sequence();
     content.pullOff = pullOff_->sequence();
@@ -300,28 +301,32 @@ MkrContent CSeriellEinstellDlg::pageContent(const ReaderParameters& parameters) 
     if (data2_ != nullptr) {
         content.config.data[1] = data2_->getRecord();
     }
-    content.config.parameters = parameters;
-    return content;
+    if (const std::optional<WorkflowMessage> refusal = model_.checkForSaving()) {
+        messageBox().show(this, QString::fromStdString(refusal->text), IMessageBox::Kind::Warning);
+        return false;
+    }
+    return true;
+}
+
+void CSeriellEinstellDlg::loadPagesFromModel() {
+    const MkrContent& content = model_.content();
+    prefix_->setSequence(content.prefix);
+    suffix_->setSequence(content.suffix);
+    pullOff_->setSequence(content.pullOff);
+    separator_->setSequence(content.separator);
+    data1_->setFromRecord(content.config.data[0]);
+    if (data2_ != nullptr) {
+        data2_->setFromRecord(content.config.data[1]);
+    }
+    if (param_ != nullptr) {
+        param_->setParameters(content.config.parameters, model_.dtrSupported().value_or(false));
+    }
 }
 
 bool CSeriellEinstellDlg::saveConfiguration() {
-    // The data pages first: a page that fails its checks stops the save with one message,
-    // whatever its own complaint would be.
-    std::vector<DataPageEntries> entries{dataPageEntriesOf(data1_->getRecord())};
-    if (data2_ != nullptr) {
-        entries.push_back(dataPageEntriesOf(data2_->getRecord()));
-    }
-    if (const std::optional<int> refusal = dataPagesBlockSaving(entries)) {
-        messageBox().show(this, str(*refusal), IMessageBox::Kind::Warning);
+    if (!savePagesIntoModel()) {
         return false;
     }
-    // The parameters are checked before the file is touched, so that a refused page never
-    // leaves a file with only part of the configuration in it.
-    ReaderParameters parameters = readParameters_;
-    if (param_ != nullptr && !param_->takeOver(parameters)) {
-        return false;
-    }
-
     QSettings settings;
     const QString path = chooser_->saveFileName(this, storedMkrFolder(settings));
     if (path.isEmpty()) {
@@ -329,8 +334,7 @@ bool CSeriellEinstellDlg::saveConfiguration() {
     }
     rememberMkrFolder(settings, path);
 
-    const MkrSaveResult saved =
-        saveConfigurationFile(path.toStdString(), pageContent(parameters), features_);
+    const MkrSaveResult saved = model_.saveFile(path.toStdString());
     if (!saved.written) {
         messageBox().show(this, strf(kStrFileNotSaved, saved.errorText.c_str()),
                           IMessageBox::Kind::Error);
@@ -353,41 +357,28 @@ bool CSeriellEinstellDlg::loadConfiguration() {
         return false;
     }
 
-    MkrContent content;
-    content.modelName = modelName_;
     // A refused separator section keeps what the page shows.
-    content.separator = separator_->sequence();
-    content.config.parameters = defaultReaderParameters();
-    const MkrLoadResult loaded = loadConfigurationFile(
-        path.toStdString(), content, features_,
-        [this](const std::string& fileModel, const std::string& connectedModel) {
+    model_.content().separator = separator_->sequence();
+    const MkrLoadResult loaded =
+        model_.loadFile(path.toStdString(), [this](const std::string& fileModel,
+                                                   const std::string& connectedModel) {
             return messageBox().askYesNo(this, otherModelQuestion(fileModel, connectedModel));
         });
-    if (loaded.status == MkrLoadStatus::CannotOpen) {
-        messageBox().show(this, str(kStrValuesNotLoaded), IMessageBox::Kind::Warning);
+    if (loaded.status != MkrLoadStatus::CannotOpen) {
+        rememberMkrFolder(settings, path);
+    }
+    if (loaded.status == MkrLoadStatus::OtherModel) {
         return false;
     }
-    rememberMkrFolder(settings, path);
-    if (loaded.status == MkrLoadStatus::OtherModel) {
+    if (loaded.status != MkrLoadStatus::Loaded) {
+        messageBox().show(this, loadRefusalMessage(loaded, path.toStdString()),
+                          IMessageBox::Kind::Warning);
         return false;
     }
     for (int message : loaded.messages) {
         messageBox().show(this, str(message), IMessageBox::Kind::Warning);
     }
-
-    prefix_->setSequence(content.prefix);
-    suffix_->setSequence(content.suffix);
-    pullOff_->setSequence(content.pullOff);
-    separator_->setSequence(content.separator);
-    data1_->setFromRecord(content.config.data[0]);
-    if (data2_ != nullptr) {
-        data2_->setFromRecord(content.config.data[1]);
-    }
-    if (param_ != nullptr) {
-        param_->setParameters(content.config.parameters, dtrSupported_.value_or(false));
-    } else {
-        readParameters_ = content.config.parameters;
-    }
+    loadPagesFromModel();
     setCaptionFile(path);
     markUnchanged();
     stepProgress(strf(75518, path.toUtf8().constData()));

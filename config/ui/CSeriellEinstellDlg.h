@@ -6,6 +6,7 @@
 #pragma once
 
 #include "CEinstellDlg.h"
+#include "ConfigurationModel.h"
 #include "ConfigurationWorkflow.h"
 #include "MkrFile.h"
 
@@ -48,7 +49,9 @@ public:
     void setFileChooser(MkrFileChooser* chooser);
 
     std::uint32_t features() const { return features_; }
-    const std::string& modelName() const { return modelName_; }
+    const std::string& modelName() const { return model_.modelName(); }
+    // The configuration the pages edit.
+    const ConfigurationModel& model() const { return model_; }
 
     CParamRegisterkarteSeriell* parameterPage() const { return param_; }
     CEingabeBasisRegisterkarteSeriell* prefixPage() const { return prefix_; }
@@ -70,16 +73,18 @@ private:
     bool anythingModified() const;
     void markUnchanged();
     void setCaptionFile(const QString& path);
-    MkrContent pageContent(const ReaderParameters& parameters) const;
+    // Takes every page over into the model with the checks of "Speichern"; false when a page
+    // refused (its message has been shown).
+    bool savePagesIntoModel();
+    void loadPagesFromModel();
 
     ReaderLink* link_;
     int handle_;
     int baudCode_;
     std::uint32_t features_;
-    std::string modelName_;
-    std::optional<bool> dtrSupported_;
-    // Keyboard readers have no serial parameter page; their parameters stay as read.
-    ReaderParameters readParameters_;
+    // What the pages show, as last read, loaded or taken over. Keyboard readers have no serial
+    // parameter page here; their parameters stay as read.
+    ConfigurationModel model_;
 
     CParamRegisterkarteSeriell* param_ = nullptr;
     CEingabeBasisRegisterkarteSeriell* prefix_ = nullptr;

@@ -1,4 +1,5 @@
-// FTDI's D2XX access library, loaded at run time when it is installed.
+// Whether FTDI's D2XX access library is installed, for the missing-driver check. No FTDI link
+// uses the library yet.
 #ifndef QNLINK_FTDILIBRARY_H
 #define QNLINK_FTDILIBRARY_H
 

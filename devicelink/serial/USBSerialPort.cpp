@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -124,20 +125,32 @@ std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const std::string& displayN
     }
 
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd < 0) {
+    const int epollFd = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event wakeEvent{EPOLLIN, {.fd = wakeFd}};
+    epoll_event portEvent{EPOLLIN, {.fd = fd}};
+    if (wakeFd < 0 || epollFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wakeEvent) != 0 ||
+        epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &portEvent) != 0) {
+        for (int open : {wakeFd, epollFd}) {
+            if (open >= 0) {
+                ::close(open);
+            }
+        }
         ioctl(fd, TIOCNXCL);
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<CUSBSerialPort> port(new CUSBSerialPort(displayName, fd, wakeFd, sink));
+    std::unique_ptr<CUSBSerialPort> port(
+        new CUSBSerialPort(displayName, fd, wakeFd, epollFd, sink));
     port->modemLines_ = modemLines;
     port->running_ = true;
     port->thread_ = std::thread([p = port.get()] { p->run(); });
     return port;
 }
 
-CUSBSerialPort::CUSBSerialPort(std::string displayName, int fd, int wakeFd, ReceiveQueue& sink)
-    : displayName_(std::move(displayName)), fd_(fd), wakeFd_(wakeFd), sink_(sink) {}
+CUSBSerialPort::CUSBSerialPort(std::string displayName, int fd, int wakeFd, int epollFd,
+                               ReceiveQueue& sink)
+    : displayName_(std::move(displayName)), fd_(fd), wakeFd_(wakeFd), epollFd_(epollFd),
+      sink_(sink) {}
 
 CUSBSerialPort::~CUSBSerialPort() {
     close();
@@ -206,14 +219,95 @@ bool CUSBSerialPort::flushPending() {
     return false;
 }
 
-void CUSBSerialPort::run() {
-    bool waitForRoom = false;
-    std::array<std::uint8_t, 4096> chunk{};
+void CUSBSerialPort::updateInterest() {
+    epoll_event event{(threadReads_ ? EPOLLIN : 0U) | (waitForRoom_ ? EPOLLOUT : 0U), {.fd = fd_}};
+    // Takes effect also while the port thread sits in epoll_wait.
+    (void)epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd_, &event);
+}
+
+void CUSBSerialPort::setWaitForRoom(bool waitForRoom) {
+    std::lock_guard lock(inputMutex_);
+    if (waitForRoom_ != waitForRoom) {
+        waitForRoom_ = waitForRoom;
+        updateInterest();
+    }
+}
+
+bool CUSBSerialPort::readInput(bool portThread) {
+    std::array<std::uint8_t, 4096> chunk;
+    std::lock_guard lock(inputMutex_);
+    if (portThread && !threadReads_) {
+        return true; // the waiting thread reads
+    }
     for (;;) {
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0},
-                         {fd_, static_cast<short>(POLLIN | (waitForRoom ? POLLOUT : 0)), 0}};
-        const int r = ::poll(fds, 2, -1);
-        if (r < 0) {
+        const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+        if (n > 0) {
+            sink_.append(chunk.data(), static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < chunk.size()) {
+                return true; // a short read took everything the terminal had
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // With VMIN = VTIME = 0 an empty terminal reads as 0 bytes, not as an end.
+        // A read error (EIO) means the device went away.
+        return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+}
+
+bool CUSBSerialPort::beginDirectInput() {
+    std::lock_guard lock(inputMutex_);
+    if (!running_) {
+        return false;
+    }
+    // Under the input lock: a read the port thread has begun ends first, and it starts no
+    // other until endDirectInput().
+    threadReads_ = false;
+    updateInterest();
+    return true;
+}
+
+void CUSBSerialPort::endDirectInput() {
+    std::lock_guard lock(inputMutex_);
+    threadReads_ = true;
+    // Bytes that are still in the terminal wake the port thread at once.
+    updateInterest();
+}
+
+bool CUSBSerialPort::awaitInput(std::chrono::steady_clock::time_point until) {
+    std::lock_guard lock(directMutex_);
+    if (fd_ < 0 || !running_) {
+        return false;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        return true;
+    }
+    const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
+                           static_cast<long>(left.count() % 1'000'000'000)};
+    pollfd port{fd_, POLLIN, 0};
+    const int r = ::ppoll(&port, 1, &timeout, nullptr);
+    if (r < 0) {
+        return errno == EINTR;
+    }
+    if (r == 0) {
+        return true;
+    }
+    if ((port.revents & (POLLIN | POLLHUP)) != 0 && !readInput(false)) {
+        return false;
+    }
+    // After a hang-up the port stays readable for good; polling it again would spin.
+    return (port.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
+void CUSBSerialPort::run() {
+    std::array<epoll_event, 2> events{};
+    for (;;) {
+        const int n = ::epoll_wait(epollFd_, events.data(), static_cast<int>(events.size()), -1);
+        if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -222,36 +316,27 @@ void CUSBSerialPort::run() {
         if (shutdown_) {
             break;
         }
-        if (fds[0].revents & POLLIN) {
+        bool woken = false;
+        std::uint32_t port = 0;
+        for (int i = 0; i < n; ++i) {
+            if (events[static_cast<std::size_t>(i)].data.fd == wakeFd_) {
+                woken = true;
+            } else {
+                port |= events[static_cast<std::size_t>(i)].events;
+            }
+        }
+        if (woken) {
             std::uint64_t count = 0;
             (void)::read(wakeFd_, &count, sizeof count);
-            waitForRoom = flushPending();
+            setWaitForRoom(flushPending());
         }
-        const short ev = fds[1].revents;
-        if (ev & POLLOUT) {
-            waitForRoom = flushPending();
+        if (port & EPOLLOUT) {
+            setWaitForRoom(flushPending());
         }
-        bool ended = (ev & (POLLERR | POLLNVAL)) != 0;
-        if (ev & (POLLIN | POLLHUP)) {
-            for (;;) {
-                const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
-                if (n > 0) {
-                    sink_.append(chunk.data(), static_cast<std::size_t>(n));
-                    continue;
-                }
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                // With VMIN = VTIME = 0 an empty terminal reads as 0 bytes, not as an end.
-                if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-                    break;
-                }
-                ended = true; // a read error (EIO): the device went away
-                break;
-            }
-            if (ev & POLLHUP) {
-                ended = true;
-            }
+        // epoll reports a hang-up and an error also while a waiting thread has the input.
+        bool ended = (port & (EPOLLERR | EPOLLHUP)) != 0;
+        if ((port & (EPOLLIN | EPOLLHUP)) != 0 && !readInput(true)) {
+            ended = true;
         }
         if (ended) {
             break;
@@ -276,9 +361,15 @@ void CUSBSerialPort::close() {
         wake();
         thread_.join();
     }
+    std::lock_guard direct(directMutex_);
     std::lock_guard lock(portMutex_);
+    std::lock_guard input(inputMutex_);
     running_ = false;
     pending_ = 0;
+    if (epollFd_ >= 0) {
+        ::close(epollFd_);
+        epollFd_ = -1;
+    }
     if (fd_ >= 0) {
         // The exclusive flag belongs to the terminal, not to this descriptor: clear it so the
         // port can be opened again while the device stays present.

@@ -1,5 +1,6 @@
 // A serial port (RS-232 or USB virtual COM) as a link: termios configuration, exclusive
-// access, and one port thread that blocks in poll() on the port and a wake-up descriptor.
+// access, and one port thread that blocks in epoll on the port and a wake-up descriptor. While
+// an exchange waits for its reply, the waiting thread reads the port itself (direct input).
 #ifndef QNLINK_USBSERIALPORT_H
 #define QNLINK_USBSERIALPORT_H
 
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,6 +38,9 @@ public:
     void close() override;
     bool setLineFormat(int baudRate, int lineFormat) override;
     std::string displayName() const override { return displayName_; }
+    bool beginDirectInput() override;
+    void endDirectInput() override;
+    bool awaitInput(std::chrono::steady_clock::time_point until) override;
 
     // False once the port thread has ended because the device went away.
     bool threadRunning() const { return running_.load(); }
@@ -43,20 +48,32 @@ public:
     int modemLinesAtOpen() const { return modemLines_; }
 
 private:
-    CUSBSerialPort(std::string displayName, int fd, int wakeFd, ReceiveQueue& sink);
+    CUSBSerialPort(std::string displayName, int fd, int wakeFd, int epollFd, ReceiveQueue& sink);
     void run();
     // Writes what is pending; returns true while bytes remain (the port is full).
     bool flushPending();
     void wake();
+    // Moves what the port holds into the receive queue. On the port thread nothing is read
+    // while a waiting thread has direct input. False on a read error (the device went away).
+    bool readInput(bool portThread);
+    // Tells epoll what the port thread waits for on the port; inputMutex_ held.
+    void updateInterest();
+    void setWaitForRoom(bool waitForRoom);
 
     std::string displayName_;
     int fd_;
     int wakeFd_;
+    int epollFd_;
     ReceiveQueue& sink_;
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> shutdown_{false};
     int modemLines_ = -1;
+
+    std::mutex inputMutex_;    // one reader at a time; guards the two flags below
+    bool threadReads_ = true;  // false while a waiting thread has direct input
+    bool waitForRoom_ = false; // the port thread waits until the port takes bytes again
+    std::mutex directMutex_;   // held by awaitInput(), so close() cannot release the port under it
 
     std::mutex portMutex_; // guards the write buffer
     std::array<std::uint8_t, kWriteBufferSize> writeBuffer_{};

@@ -45,7 +45,7 @@ CEditComboBox::CEditComboBox(QWidget* parent) : QWidget(parent) {
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("codeList"));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (const std::string& entry : EditorCodeList()) {
+    for (const std::string& entry : editorCodeList()) {
         list_->addItem(display(entry));
     }
     layout->addWidget(edit_);
@@ -181,7 +181,7 @@ CEingabeBasisRegisterkarteSeriell::CEingabeBasisRegisterkarteSeriell(const QStri
 }
 
 void CEingabeBasisRegisterkarteSeriell::setBlock(const std::vector<std::uint8_t>& block) {
-    editor_.setSequence(SequenceFromBlock(block));
+    editor_.setSequence(sequenceFromBlock(block));
     editor_.setModified(false);
     RefreshList();
 }
@@ -239,7 +239,7 @@ void CEingabeBasisRegisterkarteSeriell::OnAddCode() {
     if (entry >= 0) {
         listEntry = static_cast<std::size_t>(entry);
         if (!text) {
-            text = EditorCodeList()[static_cast<std::size_t>(entry)];
+            text = editorCodeList()[static_cast<std::size_t>(entry)];
         }
     } else {
         const std::optional<ASCII> parsed = text ? ParseEntry(*text) : std::nullopt;

@@ -76,11 +76,18 @@ TEST(CliArguments, InterfaceKindFromTheLibraryPortName) {
         InterfaceKind kind;
     };
     const Case cases[] = {
-        {"COM3:1", InterfaceKind::Serial},         {"/dev/ttyUSB0", InterfaceKind::Serial},
-        {"/dev/pts/7:12", InterfaceKind::Serial},  {"FT1234AB:1", InterfaceKind::Serial},
-        {"0815 HID:1", InterfaceKind::Hid},        {"0815 HID", InterfaceKind::Hid},
-        {"192.168.0.20:1", InterfaceKind::Lan},    {"192.168.0.20-10001:1", InterfaceKind::Lan},
-        {"[Halle 3]-10001:2", InterfaceKind::Lan}, {"[Halle 3]", InterfaceKind::Lan},
+        {"COM3:1", InterfaceKind::Serial},
+        {"/dev/ttyUSB0", InterfaceKind::Serial},
+        {"/dev/pts/7:12", InterfaceKind::Serial},
+        {"FT1234AB:1", InterfaceKind::Serial},
+        {"0815 HID:1", InterfaceKind::Hid},
+        {"0815 HID", InterfaceKind::Hid},
+        {"192.168.0.20:1", InterfaceKind::Lan},
+        {"192.168.0.20-10001:1", InterfaceKind::Lan},
+        {"[Halle 3]-10001:2", InterfaceKind::Lan},
+        {"[Halle 3]", InterfaceKind::Lan},
+        {"/dev/serial/by-id/usb-Maker_HID_Reader-if00:1", InterfaceKind::Serial},
+        {"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2.3:1.0-port0:1", InterfaceKind::Serial},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(interfaceKindFor(c.port), c.kind) << c.port;

@@ -201,26 +201,85 @@ TEST_F(CliEndToEnd, HandWrittenFileIsProgrammedBlockByBlock) {
     }
 }
 
-TEST_F(CliEndToEnd, InvalidDataRecordStopsAfterThePrefix) {
-    SimProcess sim({"--type", "244", "--version", "K"});
+// A command line has no page to go back to: every file the pages would refuse, or that holds
+// no configuration, is refused before anything is written, with the message and status 1.
+TEST_F(CliEndToEnd, RefusedFilesWriteNothing) {
+    SimProcess sim({"--type", "551", "--version", "8"}); // two data outputs
     const std::string model = modelOf(sim);
-    const Bytes block1Before = sim.block(1);
-    const Bytes block6Before = sim.block(6);
-    const std::string file = path("noblocks.mkr");
-    // Single blocks of a Q5 chip without any block entered.
-    write(file, "[Device]\nName=" + model +
-                    "\n[Prefix]\nCount=1\nAscii0=66\n"
-                    "[Data1]\nTransponderTyp=3\nRegister1=255\nRegister2=255\nRegister3=255\n"
-                    "Register4=255\n[Data]\nZykluszeit=500\nTimeout=500\n");
+    const std::string head = "[Device]\nName=" + model + "\n[Prefix]\nCount=1\nAscii0=66\n";
+    const std::string unique = "[Data1]\nTransponderTyp=0\nRegister1=1\n";
+    const std::string params = "[Data]\nZykluszeit=500\nTimeout=500\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no block entered",
+         head + "[Data1]\nTransponderTyp=3\nRegister1=255\nRegister2=255\n" + params,
+         "Kein Block eingetragen!\nBitte wählen sie mindestens einen Block aus."},
+        {"display mode", head + unique + "Darstellung=200\n" + params, "[Data1] Darstellung=200"},
+        {"arrangement", head + unique + "Ausrichtung=255\n" + params, "[Data1] Ausrichtung=255"},
+        {"modulation", head + unique + "ModSpeed=99\n" + params, "[Data1] ModSpeed=99"},
+        {"operating mode", head + unique + params + "Betriebsart=255\n", "[Data] Betriebsart=255"},
+        {"type beyond a byte", head + "[Data1]\nTransponderTyp=258\n" + params,
+         "[Data1] TransponderTyp=258"},
+        {"length beyond a byte", head + unique + "Laenge=264\n" + params, "[Data1] Laenge=264"},
+        {"register beyond a byte", head + "[Data1]\nTransponderTyp=5\nRegister1=1000\n" + params,
+         "[Data1] Register1=1000"},
+        {"second output repeats the first",
+         head + unique + "[Data2]\nTransponderTyp=0\nRegister1=1\n" + params,
+         "Daten 2 gibt dasselbe aus wie Daten 1."},
+        {"sequence too long", head + unique + params + "[Suffix]\nCount=20\n",
+         "Maximum der Befehlszeilen"},
+        {"empty file", "", "Die Datei enthält keine Konfiguration"},
+        {"not a configuration", std::string(3000, '\x9c') + "\n=\xff[x\n",
+         "Die Datei enthält keine Konfiguration"},
+    };
+    const SimProcess::StateMap before = sim.state();
+    for (const Case& c : cases) {
+        const std::string file = path("refused.mkr");
+        write(file, c.text);
+        const CliRun r = run({"program", "--port", port(sim), file, "--yes"});
+        EXPECT_EQ(r.status, 1) << c.what;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_EQ(r.out.find("erfolgreich"), std::string::npos) << c.what;
+        EXPECT_EQ(sim.state(), before) << c.what;
+    }
+}
+
+// A reader whose suffix has more codes than a file can carry is saved, but that file is not
+// programmed back: the reader keeps its suffix instead of losing it.
+TEST_F(CliEndToEnd, ReaderWithTooLongSequenceKeepsIt) {
+    const std::string state = path("long-suffix.txt");
+    std::string suffix = "block3=";
+    for (int i = 0; i < 20; ++i) {
+        suffix += "41 ";
+    }
+    write(state, suffix + "FF\n");
+    SimProcess sim({"--type", "244", "--version", "K", "--state", state});
+    const Bytes before = sim.block(3);
+    ASSERT_EQ(before.size(), 21u);
+    const std::string file = path("long.mkr");
+    ASSERT_EQ(run({"save", "--port", port(sim), file}).status, 0);
     const CliRun r = run({"program", "--port", port(sim), file, "--yes"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Kein Block eingetragen!\nBitte wählen sie mindestens einen Block aus."),
-              std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("Maximum der Befehlszeilen"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("erfolgreich"), std::string::npos);
-    EXPECT_EQ(sim.block(2), (Bytes{0x42, 0xFF}));
-    EXPECT_EQ(sim.block(1), block1Before);
-    EXPECT_EQ(sim.block(6), block6Before);
+    EXPECT_EQ(sim.block(3), before);
+}
+
+// A blank prompt character survives the file: saved from one reader, programmed into another.
+TEST_F(CliEndToEnd, BlankPromptSurvivesTheFile) {
+    const std::string state = path("blank-prompt.txt");
+    write(state, "block6=00 0A 20 05\n");
+    SimProcess first({"--type", "244", "--version", "K", "--state", state});
+    const std::string file = path("blank.mkr");
+    ASSERT_EQ(run({"save", "--port", port(first), file}).status, 0);
+    SimProcess second({"--type", "244", "--version", "K"});
+    const CliRun r = run({"program", "--port", port(second), file, "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(second.block(6), (Bytes{0x00, 0x0A, 0x20, 0x05}));
 }
 
 TEST_F(CliEndToEnd, FileForAnotherModelWritesNothingWhenDeclined) {

@@ -1,4 +1,5 @@
 #include "DeviceFeatures.h"
+#include "ReaderConnector.h"
 
 #include <gtest/gtest.h>
 
@@ -108,5 +109,23 @@ TEST(FeaturesDeviceType, SupportedFamilies) {
         {0x284, false}, {0x291, false}, {0x522, false}, {0x532, false}, {0xFFF, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(isSupportedFamily(c.type), c.supported) << std::hex << "type 0x" << c.type;
+    }
+}
+
+// The keyboard-reader bit comes from a HID reader's name, never from a serial device path.
+TEST(FeaturesConnection, KeyboardReaderBitOnlyForHidNames) {
+    struct Case {
+        const char* name;
+        InterfaceKind kind;
+        bool hid;
+    };
+    const Case cases[] = {
+        {"COM1", InterfaceKind::Serial, false},
+        {"QN-V244 HID", InterfaceKind::Hid, true},
+        {"/dev/serial/by-id/usb-Maker_HID_Reader-if00", InterfaceKind::Serial, false},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t features = connectionFeatures(c.kind, c.name, 0x244, 20);
+        EXPECT_EQ((features & feature::HidReader) != 0, c.hid) << c.name;
     }
 }

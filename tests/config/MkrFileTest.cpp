@@ -58,10 +58,10 @@ protected:
 MkrContent sampleContent() {
     MkrContent c;
     c.modelName = "QN-K7";
-    c.prefix = {MakeAscii(0x02)};
-    c.suffix = {MakeAscii(0x0D), MakeAscii(0x0A)};
-    c.pullOff = {MakeAscii(0x8F), MakeAscii('X')};
-    c.separator = {MakeAscii('-')};
+    c.prefix = {makeAscii(0x02)};
+    c.suffix = {makeAscii(0x0D), makeAscii(0x0A)};
+    c.pullOff = {makeAscii(0x8F), makeAscii('X')};
+    c.separator = {makeAscii('-')};
     DataFormatRecord& d0 = c.config.data[0];
     d0.active = 1;
     d0.transponderType = chip::Hitag2;
@@ -233,22 +233,22 @@ TEST_F(MkrFileTest, SequenceCountLimit) {
         "[Abziehen]\nCount=15\n"
         "[Termix]\nCount=20\n");
     MkrContent content;
-    content.suffix = {MakeAscii('s')};
-    content.separator = {MakeAscii('t')};
+    content.suffix = {makeAscii('s')};
+    content.separator = {makeAscii('t')};
     const MkrLoadResult result = loadConfigurationFile(path(), content, 0, {});
     ASSERT_EQ(result.status, MkrLoadStatus::Loaded);
     EXPECT_EQ(result.messages, (std::vector<int>{kStrTooManyCodesInFile, kStrTooManyCodesInFile}));
     EXPECT_EQ(content.prefix.size(), 1u);
     EXPECT_TRUE(content.suffix.empty()) << "emptied before loading";
     EXPECT_EQ(content.pullOff.size(), 15u);
-    EXPECT_EQ(content.separator, (CAsciiArray{MakeAscii('t')})) << "the separator keeps its codes";
+    EXPECT_EQ(content.separator, (CAsciiArray{makeAscii('t')})) << "the separator keeps its codes";
 }
 
 TEST_F(MkrFileTest, SavingOverLongerFileKeepsOtherKeys) {
     put("[Prefix]\nCount=5\nAscii0=1\nAscii1=2\nAscii2=3\nAscii3=4\nAscii4=5\n"
         "[Data2]\nTransponderTyp=2\n[Extra]\nNote=kept\n");
     MkrContent content = sampleContent();
-    content.prefix = {MakeAscii('a'), MakeAscii('b')};
+    content.prefix = {makeAscii('a'), makeAscii('b')};
     ASSERT_TRUE(saveConfigurationFile(path(), content, /*features=*/0).written);
 
     CIniEx file;
@@ -281,7 +281,7 @@ TEST_F(MkrFileTest, ModelQuestion) {
         SCOPED_TRACE(c.connected);
         MkrContent content;
         content.modelName = c.connected;
-        content.prefix = {MakeAscii('x'), MakeAscii('y')};
+        content.prefix = {makeAscii('x'), makeAscii('y')};
         bool asked = false;
         const MkrLoadResult result = loadConfigurationFile(
             path(), content, 0, [&](const std::string& file, const std::string& connected) {

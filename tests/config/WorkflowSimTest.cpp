@@ -1,11 +1,13 @@
 // The connection core and the programming sequence through the real device link against the
 // reader simulator: what reaches the simulator's state file is what a reader would store.
+#include "BoundedCall.h"
 #include "ConfigurationWorkflow.h"
 #include "ReaderConnector.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,21 @@ TEST(WorkflowSim, BaudRateSearchReportsTheRateThatAnswered) {
     EXPECT_EQ(r.features, deviceTypeFeatures(0x551, 8) | feature::SerialInterface);
     closeReader(r.handle);
     EXPECT_EQ(sim.value("mode"), "2");
+}
+
+TEST(WorkflowSim, BaudRateSearchEndsOnAStreamingLine) {
+    // A reader in reader mode at another bus address sends "A" every 20 ms and answers nothing:
+    // five rates of three identification attempts, each at most three reply timeouts long.
+    SimProcess sim({"--mode", "1", "--telegram", "A", "--interval", "20", "--address", "5"});
+    ConnectionTarget target = serial(sim, 19200);
+    target.timeoutMs = 100;
+    const std::chrono::milliseconds bound{2 * 5 * 3 * 3 * target.timeoutMs};
+    OpenResult r;
+    const auto took = veltra::test::boundedCall(
+        bound, [&] { r = openConfiguredReader(target); }, [&] { sim.stop(); });
+    EXPECT_LT(took, bound);
+    EXPECT_EQ(r.handle, kOpenFailed);
+    EXPECT_FALSE(r.baudCorrected);
 }
 
 TEST(WorkflowSim, ModelMismatchWritesNothing) {

@@ -3,6 +3,7 @@ veltra_add_gtest(test_config_model
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderConfigurationTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/IniTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ConfigChecksTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ConfigurationModelTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/MkrFileTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ConfigReportTest.cpp
     LIBS veltra_config_model)

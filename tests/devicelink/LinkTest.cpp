@@ -1,12 +1,15 @@
 // The library against the reader simulator on a pseudo-terminal.
 #include "qnlink.h"
 
+#include "BoundedCall.h"
 #include "HandleGuard.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -14,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-using veltra::test::SimProcess;
-
+using veltra::test::boundedCall;
 using veltra::test::Handle;
+using veltra::test::SimProcess;
 
 namespace {
 
@@ -47,6 +50,51 @@ TEST(LinkTest, OpensIdentifiesAndReportsTheReader) {
     EXPECT_EQ(QnGetLastError(h), QN_ERR_UNKNOWN_HANDLE);
     EXPECT_EQ(QnClosePort(h), -1);
     h.value = 0;
+}
+
+TEST(LinkTest, StableSerialNamesOpenLikeKernelNames) {
+    // Links named like udev's by-id and by-path entries, in a folder of the test's own under
+    // /dev/shm, point at the simulator's terminal.
+    struct Folder {
+        std::string path = "/dev/shm/qn-test-XXXXXX";
+        Folder() {
+            if (::mkdtemp(path.data()) == nullptr) {
+                path.clear();
+                return;
+            }
+            for (const char* sub : {"/serial", "/serial/by-id", "/serial/by-path"}) {
+                ::mkdir((path + sub).c_str(), 0700);
+            }
+        }
+        ~Folder() {
+            for (const char* sub : {"/serial/by-path", "/serial/by-id", "/serial", ""}) {
+                ::rmdir((path + sub).c_str());
+            }
+        }
+    } folder;
+    ASSERT_FALSE(folder.path.empty());
+    struct Case {
+        std::string link;
+        std::string suffix; // bus address
+    };
+    const Case cases[] = {
+        {"/serial/by-path/pci-0000:00:14.0-usb-0:1.2.3:1.0-port0", ""},
+        {"/serial/by-id/usb-Maker_HID_Reader-if00", ":1"},
+    };
+    for (const Case& c : cases) {
+        const std::string link = folder.path + c.link;
+        SimProcess sim({"--link", link});
+        Handle h(QnOpenPort((link + c.suffix).c_str(), 19200, 0, 300));
+        ASSERT_GT(h, 0) << link;
+        EXPECT_LT(h, QN_HANDLE_HID_BASE) << link;
+        EXPECT_EQ(QnIsHidConnection(h), 0) << link;
+        EXPECT_EQ(QnReadMode(h), 1) << link;
+        std::array<char, 128> name{};
+        EXPECT_EQ(QnGetPortName(h, name.data(), 128), static_cast<int>(link.size())) << link;
+        EXPECT_EQ(std::string(name.data()), link);
+        EXPECT_EQ(QnClosePort(h), 0) << link;
+        h.value = 0;
+    }
 }
 
 TEST(LinkTest, ModesAreSetStoredAndRead) {
@@ -334,6 +382,52 @@ TEST(LinkTest, ConnectionsWorkFromSeveralThreadsAtOnce) {
         t.join();
     }
     EXPECT_EQ(failures, (std::array<int, kThreads>{}));
+}
+
+TEST(LinkTest, AStreamingLineCannotHoldAWait) {
+    // A reader in reader mode sends "A" every 20 ms and answers neither the identification at
+    // another bus address nor, in the second case, the mode request. Every wait phase ends at its
+    // own deadline whatever arrives, so an exchange waits at most three reply timeouts.
+    using std::chrono::milliseconds;
+    constexpr int kTimeout = 300;
+    constexpr milliseconds kExchangeBound{3 * kTimeout};
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int exchanges; // the most exchanges the operation makes
+    };
+    const Case cases[] = {
+        {"open, STX framing only", {"--address", "5"}, 2},
+        {"mode read", {"--fault", "silent", "--fault-command", "F4"}, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--mode", "1", "--telegram", "A", "--interval", "20"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SimProcess sim(args);
+        int result = 0;
+        int error = 0;
+        const milliseconds bound = 2 * c.exchanges * kExchangeBound;
+        const milliseconds took = boundedCall(
+            bound,
+            [&] {
+                const int h = QnOpenPort(sim.port().c_str(), 19200, QN_FLAG_STX_ONLY, kTimeout);
+                if (c.exchanges == 1 && h > 0) {
+                    result = QnReadMode(h);
+                    error = QnGetLastError(h);
+                    QnClosePort(h);
+                } else {
+                    result = h;
+                }
+            },
+            [&] { sim.stop(); });
+        EXPECT_LT(took, bound) << c.what;
+        if (c.exchanges == 1) {
+            EXPECT_EQ(result, -1) << c.what;
+            EXPECT_EQ(error, QN_ERR_TIMEOUT) << c.what;
+        } else {
+            EXPECT_EQ(result, QN_OPEN_NO_ANSWER) << c.what;
+        }
+    }
 }
 
 TEST(LinkTest, LineFormatComesFromTheLowFlagBits) {

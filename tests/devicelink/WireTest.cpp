@@ -456,7 +456,8 @@ TEST(WireTest, UnknownHandlesTouchNothing) {
     }
 }
 
-TEST(WireTest, LinksOfLaterKindsListNothing) {
+TEST(WireTest, EmptyListsAreASingleNul) {
+    // No USB or network reader is attached where the tests run.
     std::array<char, 8> buffer;
     using List = int (*)(char*, int);
     for (List list : {List{QnListUsbDevices}, List{QnSearchLanReaders}, List{QnSearchLanDevices}}) {
@@ -465,7 +466,6 @@ TEST(WireTest, LinksOfLaterKindsListNothing) {
         EXPECT_EQ(buffer[0], '\0');
         EXPECT_EQ(buffer[1], '#');
     }
-    EXPECT_EQ(QnPingLanDevice("127.0.0.1"), 0);
     EXPECT_EQ(QnGetLibraryVersion(), 441);
 }
 

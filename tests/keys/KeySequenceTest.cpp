@@ -49,8 +49,8 @@ TEST(ParseEntry, TypedText) {
     }
 }
 
-TEST(EditorCodeList, PositionIsCode) {
-    const auto list = EditorCodeList();
+TEST(editorCodeList, PositionIsCode) {
+    const auto list = editorCodeList();
     ASSERT_EQ(list.size(), 144u);
     const std::pair<int, const char*> expected[] = {
         {0x00, "NUL"}, {0x0D, "CR (Enter)"}, {0x20, "SP"},   {0x21, "!"},        {0x27, "\xB4"},
@@ -66,10 +66,10 @@ TEST(EditorCodeList, PositionIsCode) {
     EXPECT_EQ(KeyNameTable().size(), 50u);
 }
 
-TEST(EditorCodeList, EveryEntryTypedBackGivesItsCode) {
+TEST(editorCodeList, EveryEntryTypedBackGivesItsCode) {
     // Typing an entry's text finds that entry, except where a shorter rule wins: one character
     // is its own byte, and two hex digits are a hex code ("F1" is 0xF1, not the function key).
-    const auto list = EditorCodeList();
+    const auto list = editorCodeList();
     for (std::size_t p = 0; p < list.size(); ++p) {
         SCOPED_TRACE(list[p]);
         const std::optional<ASCII> parsed = ParseEntry(list[p]);
@@ -96,7 +96,7 @@ TEST(KeyNames, CodeNameAndRowText) {
         {0x8F, "8F H     Wait 100"},   {0x90, "90 H     \x90"}, {0x00, "00 H     NUL"},
     };
     for (const auto& [code, row] : cases) {
-        EXPECT_EQ(RowText(MakeAscii(static_cast<std::uint8_t>(code))), row);
+        EXPECT_EQ(rowText(makeAscii(static_cast<std::uint8_t>(code))), row);
     }
     EXPECT_EQ(HexDigitValue('g'), 0xFF);
     EXPECT_EQ(HexDigitValue('f'), 15);
@@ -116,7 +116,7 @@ TEST(SequenceBlock, FromReaderBlock) {
         {{0xFF, 0xFF}, {"\xFF"}},
     };
     for (const Case& c : cases) {
-        const CAsciiArray seq = SequenceFromBlock(c.block);
+        const CAsciiArray seq = sequenceFromBlock(c.block);
         ASSERT_EQ(seq.size(), c.names.size());
         for (std::size_t i = 0; i < seq.size(); ++i) {
             EXPECT_EQ(seq[i].code, c.block[i]);
@@ -126,9 +126,9 @@ TEST(SequenceBlock, FromReaderBlock) {
 
     std::vector<std::uint8_t> twenty(21, 'x');
     twenty.back() = 0xFF;
-    EXPECT_EQ(SequenceFromBlock(twenty).size(), 20u) << "a reader's sequence is taken whole";
+    EXPECT_EQ(sequenceFromBlock(twenty).size(), 20u) << "a reader's sequence is taken whole";
 
-    CAsciiArray page{MakeAscii('a')};
+    CAsciiArray page{makeAscii('a')};
     EXPECT_FALSE(LoadFromBytes(page, twenty.data(), -1));
     EXPECT_EQ(page.size(), 1u) << "a failed read leaves the sequence";
     EXPECT_TRUE(LoadFromBytes(page, twenty.data(), 3));
@@ -137,7 +137,7 @@ TEST(SequenceBlock, FromReaderBlock) {
 
 TEST(SequenceBlock, AppendCodesKeepsBuffer) {
     std::vector<std::uint8_t> buffer{0x01};
-    AppendCodes({MakeAscii(0x02), MakeAscii(0x0D)}, buffer);
+    AppendCodes({makeAscii(0x02), makeAscii(0x0D)}, buffer);
     AppendCodes({}, buffer);
     EXPECT_EQ(buffer, (std::vector<std::uint8_t>{0x01, 0x02, 0x0D, 0xFF, 0xFF}));
 }
@@ -169,7 +169,7 @@ TEST(SequenceSection, Loading) {
     ini.parse(file);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.section);
-        CAsciiArray target{MakeAscii('k'), MakeAscii('e'), MakeAscii('p'), MakeAscii('t')};
+        CAsciiArray target{makeAscii('k'), makeAscii('e'), makeAscii('p'), makeAscii('t')};
         EXPECT_EQ(LoadSequenceSection(ini, c.section, target), c.result);
         ASSERT_EQ(target.size(), c.codes.size());
         for (std::size_t i = 0; i < target.size(); ++i) {
@@ -183,19 +183,19 @@ TEST(SequenceSection, ShorterSaveOverLongerKeepsSurplusKeys) {
     CIniEx ini;
     CAsciiArray five;
     for (std::uint8_t c : {'1', '2', '3', '4', '5'}) {
-        five.push_back(MakeAscii(c));
+        five.push_back(makeAscii(c));
     }
     SaveSequenceSection(ini, "Prefix", five);
-    SaveSequenceSection(ini, "Prefix", {MakeAscii(0x02), MakeAscii(0xE4)});
+    SaveSequenceSection(ini, "Prefix", {makeAscii(0x02), makeAscii(0xE4)});
     EXPECT_EQ(ini.readInt("Prefix", "Count", -1), 2);
     EXPECT_EQ(ini.readString("Prefix", "Ascii1"), "228");
     EXPECT_EQ(ini.readString("Prefix", "Ascii4"), "53");
     CAsciiArray loaded;
     ASSERT_EQ(LoadSequenceSection(ini, "Prefix", loaded), SequenceLoadResult::Loaded);
-    EXPECT_EQ(loaded, (CAsciiArray{MakeAscii(0x02), MakeAscii(0xE4)}));
+    EXPECT_EQ(loaded, (CAsciiArray{makeAscii(0x02), makeAscii(0xE4)}));
 
     // A long sequence read from a reader is saved whole, but refused when loaded again.
-    SaveSequenceSection(ini, "Suffix", CAsciiArray(20, MakeAscii('x')));
+    SaveSequenceSection(ini, "Suffix", CAsciiArray(20, makeAscii('x')));
     EXPECT_EQ(ini.readInt("Suffix", "Count", 0), 20);
     EXPECT_EQ(ini.readString("Suffix", "Ascii19"), "120");
     EXPECT_EQ(LoadSequenceSection(ini, "Suffix", loaded), SequenceLoadResult::TooManyCodes);

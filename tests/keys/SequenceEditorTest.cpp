@@ -9,7 +9,7 @@ SequenceEditor editorWith(const std::string& codes) {
     SequenceEditor editor;
     CAsciiArray sequence;
     for (char c : codes) {
-        sequence.push_back(MakeAscii(static_cast<std::uint8_t>(c)));
+        sequence.push_back(makeAscii(static_cast<std::uint8_t>(c)));
     }
     editor.setSequence(sequence);
     return editor;

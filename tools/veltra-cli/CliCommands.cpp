@@ -1,12 +1,12 @@
 #include "CliCommands.h"
 
 #include "ConfigReport.h"
+#include "ConfigurationModel.h"
 #include "ConfigurationWorkflow.h"
 #include "DeviceFeatures.h"
 #include "FilterSettings.h"
 #include "MkrFile.h"
 #include "ReaderReads.h"
-#include "SheetPages.h"
 #include "StringTable.h"
 
 #include <QString>
@@ -231,73 +231,81 @@ public:
         return status;
     }
 
-    int save() {
+    // The reader's configuration as the sheet shows it when it opens.
+    std::optional<ConfigurationModel> readModel() {
         const std::optional<ReaderReading> reading = readSheet();
         if (!reading) {
+            return std::nullopt;
+        }
+        ConfigurationModel model(reading->features);
+        loadReading(model, *reading);
+        return model;
+    }
+
+    int refuse(const std::string& message) {
+        env_.err << console(QString::fromStdString(message)) << '\n';
+        return kExitFailed;
+    }
+
+    int save() {
+        std::optional<ConfigurationModel> model = readModel();
+        if (!model) {
             return kExitFailed;
         }
-        SheetPages pages(reading->features, reading->dtrSupported);
-        pages.fillFromReading(*reading);
-        // Saving takes the pages over with their checks; a data page that fails is reported
-        // with the character-count message, whatever its own complaint was.
-        if (pages.takeDataFormats()) {
-            env_.err << text(kStrDataPageInvalidOnSave) << '\n';
-            return kExitFailed;
-        }
-        if ((reading->features & feature::HidReader) == 0) {
-            if (const std::optional<WorkflowMessage> failure = pages.takeParameters()) {
-                env_.err << console(QString::fromStdString(failure->text)) << '\n';
-                return kExitFailed;
-            }
-        }
-        const MkrSaveResult saved =
-            saveConfigurationFile(options_.file, pages.content(), reading->features);
+        const MkrSaveResult saved = model->saveFile(options_.file);
         if (!saved.written) {
-            env_.err << console(strf(kStrFileNotSaved, saved.errorText.c_str())) << '\n';
-            return kExitFailed;
+            // A refused check has its own message; a file that cannot be written the system's.
+            if (model->checkForSaving()) {
+                return refuse(saved.errorText);
+            }
+            return refuse(strf(kStrFileNotSaved, saved.errorText.c_str()).toStdString());
         }
         env_.out << textf(kStrSaved, options_.file.c_str()) << '\n';
         return kExitOk;
     }
 
+    // A command line has no page to go back to: the whole file is checked before the reader is
+    // written, and any refusal writes nothing.
     int program() {
-        const std::optional<ReaderReading> reading = readSheet();
-        if (!reading) {
+        std::optional<ConfigurationModel> model = readModel();
+        if (!model) {
             return kExitFailed;
         }
-        SheetPages pages(reading->features, reading->dtrSupported);
-        pages.fillFromReading(*reading);
-
-        const MkrLoadResult loaded = loadConfigurationFile(
-            options_.file, pages.content(), reading->features,
-            [this](const std::string& fileModel, const std::string& connectedModel) {
+        const MkrLoadResult loaded = model->loadFile(
+            options_.file, [this](const std::string& fileModel, const std::string& connectedModel) {
                 return ask(otherModelQuestion(fileModel, connectedModel).toStdString());
             });
-        for (int id : loaded.messages) {
-            env_.err << text(id) << '\n';
-        }
-        if (loaded.status == MkrLoadStatus::CannotOpen) {
-            env_.err << text(kStrValuesNotLoaded) << '\n';
-            return kExitFailed;
-        }
         if (loaded.status == MkrLoadStatus::OtherModel) {
             env_.err << text(kStrNotLoaded) << '\n';
             return kExitFailed;
         }
+        if (loaded.status != MkrLoadStatus::Loaded) {
+            env_.err << console(loadRefusalMessage(loaded, options_.file)) << '\n';
+            return kExitFailed;
+        }
+        if (!loaded.messages.empty()) {
+            for (int id : loaded.messages) {
+                env_.err << text(id) << '\n';
+            }
+            env_.err << text(kStrNotLoaded) << '\n';
+            return kExitFailed;
+        }
+        if (const std::optional<WorkflowMessage> refusal = model->checkForProgramming()) {
+            return refuse(refusal->text);
+        }
 
         ProgrammingInput input;
-        input.modelName = reading->modelName;
-        input.features = reading->features;
+        input.modelName = model->modelName();
+        input.features = model->features();
         input.baudCode = target_.baudCode;
         input.filters = &env_.filters;
         input.open = [this] { return open(); };
-        const ProgrammingResult result = programConfiguration(env_.link, pages, input, callbacks_);
+        const ProgrammingResult result = programConfiguration(env_.link, *model, input, callbacks_);
         if (result.baudChanged) {
             env_.err << textf(kStrNewBaud, result.baudCode, result.baudCode) << '\n';
         }
         if (!result.success) {
-            env_.err << console(QString::fromStdString(result.message.text)) << '\n';
-            return kExitFailed;
+            return refuse(result.message.text);
         }
         env_.out << console(QString::fromStdString(result.message.text)) << '\n';
         return kExitOk;
@@ -319,6 +327,11 @@ InterfaceKind interfaceKindFor(const std::string& port) {
     if (colon != std::string::npos && colon + 1 < name.size() &&
         name.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
         name.resize(colon);
+    }
+    // Device paths are serial ports, also the stable names under /dev/serial/by-id and
+    // by-path, whose dots and maker texts ("HID") would pass for another kind.
+    if (name.starts_with("/dev/")) {
+        return InterfaceKind::Serial;
     }
     if (!name.empty() && name.front() == '[') {
         return InterfaceKind::Lan;

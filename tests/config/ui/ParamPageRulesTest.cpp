@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace veltra {
 namespace {
 
@@ -18,12 +20,13 @@ TEST(ParamPageRules, SetListsForAStoredRate) {
         {19201, {3, 1, 0}},  // even parity
         {19202, {3, 2, 0}},  // odd parity
         {2400, {0, 0, 0}},   //
-        {38400, {4, 0, 0}},  // a listed rate keeps its entry
-        {230400, {7, 0, 0}}, //
+        {4801, {1, 1, 0}},   //
+        {38400, {3, 0, 0}},  // every rate above 9600 shows as 19200
+        {230403, {3, 0, 1}}, //
         {12345, {3, 0, 0}},  // unlisted rate: 19200; remainder 45 counts as code 0
         {0, {3, 0, 0}},      //
-        {-5, {3, 0, 0}},     // garbage from a file never indexes outside the lists
-        {115207, {6, 0, 0}}, // remainder 7 counts as code 0
+        {-5, {3, kKeepSelection, kKeepSelection}}, // remainder with bit 7: format lists stay
+        {115207, {3, 0, 0}},                       // remainder 7 counts as code 0
     };
     for (const Case& c : cases) {
         EXPECT_EQ(interfaceSelectionFor(c.baudValue), c.expected) << c.baudValue;
@@ -53,10 +56,12 @@ TEST(ParamPageRules, RateFromTheSetLists) {
             << c.selection.baudIndex << "/" << c.selection.parityIndex << "/"
             << c.selection.stopBitsIndex << " from " << c.previous;
     }
-    // Every listed rate and code survives the way through the lists unchanged.
+    // Up to 19200 every rate and code survives the way through the lists; above it the lists
+    // show 19200 with the same code.
     for (int rate : kSetBaudRates) {
         for (int code = 0; code < 4; ++code) {
-            EXPECT_EQ(baudValueFor(interfaceSelectionFor(rate + code), 0), rate + code);
+            EXPECT_EQ(baudValueFor(interfaceSelectionFor(rate + code), 0),
+                      std::min(rate, 19200) + code);
         }
     }
 }
@@ -138,13 +143,13 @@ TEST(ParamPageRules, ServerAddress) {
     }
 }
 
-TEST(ParamPageRules, PageParametersKeepListedRatesAndDropUnknownPowerOnModes) {
+TEST(ParamPageRules, PageParametersShowHighRatesAs19200AndDropUnknownPowerOnModes) {
     ReaderParameters p = defaultReaderParameters();
     p.baudRate = 38401;
     p.powerOnMode = 3;
     p.dtrMode = 7;
     const ReaderParameters taken = pageParameters(p);
-    EXPECT_EQ(taken.baudRate, 38401);
+    EXPECT_EQ(taken.baudRate, 19201);
     EXPECT_EQ(taken.powerOnMode, -1);
     EXPECT_EQ(taken.dtrMode, 1);
     p.baudRate = 31250;

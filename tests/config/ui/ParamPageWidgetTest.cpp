@@ -82,8 +82,8 @@ TEST_F(ParamPage, SetListsShowTheReadersRate) {
     };
     const Case cases[] = {
         {9603, "9600", "keine", "2"},    {19201, "19200", "gerade", "1"},
-        {4802, "4800", "ungerade", "1"}, {38400, "38400", "keine", "1"},
-        {31250, "19200", "keine", "1"},
+        {4802, "4800", "ungerade", "1"}, {38400, "19200", "keine", "1"},
+        {31250, "19200", "keine", "1"},  {115203, "19200", "keine", "2"},
     };
     for (const Case& c : cases) {
         CParamRegisterkarteSeriell page(kAllFeatures);
@@ -106,14 +106,15 @@ TEST_F(ParamPage, CurrentInterfaceFields) {
     EXPECT_EQ(child<QLineEdit>(page, "current1")->text(), QStringLiteral("keine"));
     EXPECT_EQ(child<QLineEdit>(page, "current2")->text(), QStringLiteral("2"));
 
-    // After programming the sheet clears the new settings: the rate then stays as it was.
+    // A reader read at 9600 was switched to 19200 odd parity: the page clears the new
+    // settings and holds the new rate, so programming again does not switch it back.
     ReaderParameters p = valid();
-    p.baudRate = 57602;
+    p.baudRate = 9600;
     page.setParameters(p, false);
-    page.clearNewInterface();
+    page.interfaceProgrammed(19202);
     ReaderParameters back;
     ASSERT_TRUE(page.takeOver(back));
-    EXPECT_EQ(back.baudRate, 57602);
+    EXPECT_EQ(back.baudRate, 19202);
 }
 
 TEST_F(ParamPage, ChecksShowTheirMessageAndFocusTheField) {
@@ -215,7 +216,7 @@ TEST_F(ParamPage, ValuesComeBackAsTheyWereRead) {
     p.cycleTimeMs = 12700;
     p.timeoutMs = 100;
     p.prompt = '#';
-    p.baudRate = 115201;
+    p.baudRate = 9601;
     p.powerOnMode = 2;
     p.dtrMode = 1;
     ASSERT_TRUE(page.setParameters(p, true));

@@ -13,6 +13,7 @@
 #include "SimProcess.h"
 #include "StringTable.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -71,7 +72,7 @@ protected:
 CAsciiArray sequenceOf(std::initializer_list<std::uint8_t> codes) {
     std::vector<std::uint8_t> block(codes);
     block.push_back(0xFF);
-    return SequenceFromBlock(block);
+    return sequenceFromBlock(block);
 }
 
 TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
@@ -479,6 +480,100 @@ TEST_F(SheetEndToEnd, LoadingAFileOfAnotherModelAsksFirst) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], str(kStrValuesNotLoaded));
     EXPECT_EQ(sheet->prefixPage()->block(), (std::vector<std::uint8_t>{0x41, 0xFF}));
+}
+
+// Files the sheet refuses change no page: the message says why, the pages keep their values.
+TEST_F(SheetEndToEnd, RefusedFilesChangeNoPage) {
+    SimProcess sim({"--type", "244"});
+    port = sim.port();
+    auto sheet = openSheet();
+    sheet->prefixPage()->setSequence(sequenceOf({0x41}));
+    sheet->prefixPage()->setModified(false);
+    const QString path = tempDir.filePath(QStringLiteral("refused.mkr"));
+    chooser.openName = path;
+    const std::pair<QByteArray, QString> cases[] = {
+        {QByteArray(), QStringLiteral("Die Datei enthält keine Konfiguration:\n") + path},
+        {QByteArray(2000, '\x9c'),
+         QStringLiteral("Die Datei enthält keine Konfiguration:\n") + path},
+        {"[Prefix]\r\nCount=0\r\n[Data1]\r\nTransponderTyp=258\r\n",
+         QStringLiteral("Die Datei enthält einen ungültigen Wert:\n[Data1] TransponderTyp=258")},
+        {"[Data1]\r\nTransponderTyp=5\r\nRegister1=1000\r\n",
+         QStringLiteral("Die Datei enthält einen ungültigen Wert:\n[Data1] Register1=1000")},
+    };
+    for (const auto& [text, message] : cases) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        messages.shown.clear();
+        EXPECT_FALSE(sheet->loadConfiguration());
+        ASSERT_EQ(messages.shown.size(), 1u) << message.toStdString();
+        EXPECT_EQ(messages.shown[0], message);
+        EXPECT_EQ(sheet->prefixPage()->sequence().size(), 1u) << message.toStdString();
+    }
+}
+
+// A reader at 38400 shows 19200 in the "Setzen" list and is switched to it when programmed; the
+// page then holds the new rate, so programming again does not switch the reader back.
+TEST_F(SheetEndToEnd, ProgrammedRateIsKeptWhenProgrammingAgain) {
+    SimProcess sim({"--type", "244", "--baud", "38400"});
+    port = sim.port();
+    storedBaud = 38400;
+    auto sheet = openSheet();
+    EXPECT_EQ(
+        sheet->parameterPage()->findChild<QComboBox*>(QStringLiteral("setBaud"))->currentText(),
+        QStringLiteral("19200"));
+    ASSERT_TRUE(sheet->programReader());
+    EXPECT_EQ(storedBaud, 19200);
+    EXPECT_EQ(sim.value("baud"), "19200");
+    ASSERT_TRUE(sheet->programReader()) << messages.shown.back().toStdString();
+    EXPECT_EQ(storedBaud, 19200);
+    EXPECT_EQ(sim.value("baud"), "19200");
+    EXPECT_EQ(messages.shown.back(), QStringLiteral("Programmierung erfolgreich abgeschlossen"));
+}
+
+// "Speichern" checks the entries as typed: a start block of 300 is refused as "Programmieren"
+// refuses it, not saved as 255.
+TEST_F(SheetEndToEnd, SavingChecksTheEntriesAsTyped) {
+    SimProcess sim({"--type", "551", "--version", "8"});
+    port = sim.port();
+    auto sheet = openSheet();
+    DataFormatRecord sequence;
+    sequence.active = 1;
+    sequence.transponderType = chip::HitagMicro | kBlockSequenceFlag;
+    sequence.registers = {0, 4, 255, 255};
+    sheet->dataPage(0)->setFromRecord(sequence);
+    sheet->dataPage(0)
+        ->findChild<QLineEdit*>(QStringLiteral("startBlock"))
+        ->setText(QStringLiteral("300"));
+    const QString path = tempDir.filePath(QStringLiteral("start300.mkr"));
+    chooser.saveName = path;
+    EXPECT_FALSE(sheet->saveConfiguration());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], str(kStrDataPageInvalidOnSave));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+// A blank prompt character survives saving and loading.
+TEST_F(SheetEndToEnd, BlankPromptSurvivesTheFile) {
+    const QString state = tempDir.filePath(QStringLiteral("state.txt"));
+    {
+        QFile file(state);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("block6=00 0A 20 05\n");
+    }
+    SimProcess sim({"--type", "244", "--state", state.toStdString()});
+    port = sim.port();
+    auto sheet = openSheet();
+    EXPECT_EQ(sheet->parameterPage()->parameters().prompt, ' ');
+    const QString path = tempDir.filePath(QStringLiteral("blank.mkr"));
+    chooser.saveName = chooser.openName = path;
+    ASSERT_TRUE(sheet->saveConfiguration());
+    sheet->parameterPage()
+        ->findChild<QLineEdit*>(QStringLiteral("prompt"))
+        ->setText(QStringLiteral("!"));
+    ASSERT_TRUE(sheet->loadConfiguration());
+    EXPECT_EQ(sheet->parameterPage()->parameters().prompt, ' ');
 }
 
 } // namespace

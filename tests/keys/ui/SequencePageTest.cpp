@@ -95,7 +95,7 @@ TEST_F(SequencePage, BlockRoundTripMarksThePageUnchanged) {
         EXPECT_EQ(list_->topLevelItemCount(), static_cast<int>(expected.size()) - 1);
     }
     load({0x0D});
-    EXPECT_EQ(list_->topLevelItem(0)->text(0), QString::fromStdString(RowText(MakeAscii(0x0D))));
+    EXPECT_EQ(list_->topLevelItem(0)->text(0), QString::fromStdString(rowText(makeAscii(0x0D))));
 }
 
 TEST_F(SequencePage, AddingPlacesTheCodeAndTheSelection) {
@@ -153,11 +153,11 @@ TEST_F(SequencePage, TypedTextIsInterpreted) {
 
 TEST_F(SequencePage, ChosenListEntryGivesItsPositionAndTheFieldsName) {
     codes_->setCurrentRow(0x0D);
-    EXPECT_EQ(field_->text(), QString::fromStdString(EditorCodeList()[0x0D]));
+    EXPECT_EQ(field_->text(), QString::fromStdString(editorCodeList()[0x0D]));
     click("add");
     ASSERT_EQ(page_->sequence().size(), 1u);
     EXPECT_EQ(page_->sequence()[0].code, 0x0D);
-    EXPECT_EQ(page_->sequence()[0].name, EditorCodeList()[0x0D]);
+    EXPECT_EQ(page_->sequence()[0].name, editorCodeList()[0x0D]);
 
     // Typing after choosing an entry: the typed text counts, not the entry chosen before.
     codes_->setCurrentRow(0x0D);
@@ -256,7 +256,7 @@ TEST_F(SequencePage, ClearPageAndFileAccessors) {
 
     // Loading from a file keeps the flag as the sheet left it.
     page_->setModified(false);
-    const CAsciiArray fromFile{MakeAscii(0x1B), ASCII{0x41, "A"}};
+    const CAsciiArray fromFile{makeAscii(0x1B), ASCII{0x41, "A"}};
     page_->setSequence(fromFile);
     EXPECT_EQ(page_->sequence(), fromFile);
     EXPECT_EQ(list_->topLevelItemCount(), 2);

