@@ -2,6 +2,7 @@
 
 #include "DeviceFeatures.h"
 #include "ReaderConfiguration.h"
+#include "ReaderReads.h"
 #include "SheetServices.h"
 #include "StringTable.h"
 #include "WaitIndicator.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace veltra {
 namespace {
@@ -206,11 +208,9 @@ bool CFunktionTestDlg::initDialog() {
     }
     ReaderLink& link = context_.link;
     const int handle = reader_.handle;
-    std::array<unsigned char, kBlockBufferSize> block{};
-    const int length =
-        link.readParameterBlock(handle, 6, block.data(), static_cast<int>(block.size()));
+    const std::optional<Bytes> block = readBlock(link, handle, 6, kBlockBufferSize);
     // A reply too short to hold the prompt character is as good as none.
-    if (length <= static_cast<int>(parameterByte::Prompt)) {
+    if (!block || block->size() <= parameterByte::Prompt) {
         CloseReader(reader_.handle, link);
         return false;
     }
@@ -219,8 +219,8 @@ bool CFunktionTestDlg::initDialog() {
         return false;
     }
     // The operating mode is the low four bits of the mode byte.
-    mode_->setText(QString::number(block[parameterByte::Mode] & 0x0F));
-    prompt_ = block[parameterByte::Prompt];
+    mode_->setText(QString::number((*block)[parameterByte::Mode] & 0x0F));
+    prompt_ = (*block)[parameterByte::Prompt];
     promptEdit_->setText(hexByte(promptForTest(prompt_)));
 
     clock_.start();
