@@ -1,8 +1,8 @@
-#include "CFilterParameterDlg.h"
+#include "app/CFilterParameterDlg.h"
 
-#include "FilterSettings.h"
-#include "MessageBox.h"
-#include "StringTable.h"
+#include "config/workflow/FilterSettings.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,11 +1,11 @@
-#include "CFunktionTestDlg.h"
+#include "app/CFunktionTestDlg.h"
 
-#include "DeviceFeatures.h"
-#include "ReaderConfiguration.h"
-#include "ReaderReads.h"
-#include "SheetServices.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "config/DeviceFeatures.h"
+#include "config/ReaderConfiguration.h"
+#include "config/ui/SheetServices.h"
+#include "config/workflow/ReaderReads.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>

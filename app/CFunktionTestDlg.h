@@ -4,7 +4,7 @@
 // opens its own connection and ends it when it closes.
 #pragma once
 
-#include "ReaderConnection.h"
+#include "app/ReaderConnection.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "DeviceMonitor.h"
+#include "app/DeviceMonitor.h"
 
 #include <QFileInfo>
 #include <QSocketNotifier>

@@ -1,7 +1,7 @@
-#include "HelpManual.h"
+#include "app/HelpManual.h"
 
-#include "MessageBox.h"
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "KeyLockIndicators.h"
+#include "app/KeyLockIndicators.h"
 
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QDir>
 #include <QFile>

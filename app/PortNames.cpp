@@ -1,4 +1,4 @@
-#include "PortNames.h"
+#include "app/PortNames.h"
 
 #include <array>
 

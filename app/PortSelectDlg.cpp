@@ -1,12 +1,12 @@
-#include "PortSelectDlg.h"
+#include "app/PortSelectDlg.h"
 
-#include "AppSettings.h"
-#include "DeviceMonitor.h"
-#include "DialogLauncher.h"
-#include "MessageBox.h"
-#include "PortNames.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "app/AppSettings.h"
+#include "app/DeviceMonitor.h"
+#include "app/DialogLauncher.h"
+#include "app/PortNames.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QCheckBox>
 #include <QComboBox>

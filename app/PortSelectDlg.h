@@ -3,7 +3,7 @@
 // as they are plugged in and out.
 #pragma once
 
-#include "PortSelection.h"
+#include "app/PortSelection.h"
 
 #include <QDialog>
 #include <QTimer>

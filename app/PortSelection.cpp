@@ -1,7 +1,7 @@
-#include "PortSelection.h"
+#include "app/PortSelection.h"
 
-#include "AppSettings.h"
-#include "PortNames.h"
+#include "app/AppSettings.h"
+#include "app/PortNames.h"
 
 #include <algorithm>
 #include <vector>

@@ -3,7 +3,7 @@
 // connection procedure uses it on its own, without showing the dialog.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "ReaderConfigDlg.h"
+#include "app/ReaderConfigDlg.h"
 
-#include "DeviceFeatures.h"
-#include "MessageBox.h"
-#include "StringTable.h"
+#include "config/DeviceFeatures.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>

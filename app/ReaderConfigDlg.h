@@ -1,7 +1,7 @@
 // The power-on mode dialog: which operating mode the reader starts in after power-on.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <QDialog>
 

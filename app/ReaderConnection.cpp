@@ -1,9 +1,9 @@
-#include "ReaderConnection.h"
+#include "app/ReaderConnection.h"
 
-#include "AppSettings.h"
-#include "MessageBox.h"
-#include "PortSelection.h"
-#include "StringTable.h"
+#include "app/AppSettings.h"
+#include "app/PortSelection.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QWidget>
 
@@ -39,7 +39,7 @@ OpenResult OpenConfiguredReader(const ConnectionContext& context) {
     const ConnectionTarget target = selection.target();
     const QString connection = selection.connectionString();
 
-    OpenResult result = openConfiguredReader(context.link, target);
+    OpenResult result = openReaderConnection(context.link, target);
 
     if (result.baudCorrected) {
         // The reader answered only at another rate: that rate is what is stored from now on.
@@ -102,7 +102,7 @@ OpenResult ConnectReader(const ConnectionContext& context, bool messages) {
 
 void CloseReader(int& handle, ReaderLink& link) {
     if (handle != 0) {
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
         handle = 0;
     }
 }

@@ -3,7 +3,7 @@
 // the reader in the main-window title.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "SheetServicesInstall.h"
+#include "app/SheetServicesInstall.h"
 
-#include "AppSettings.h"
-#include "CTestDlg.h"
-#include "ReaderConnection.h"
-#include "SheetServices.h"
+#include "app/AppSettings.h"
+#include "app/ReaderConnection.h"
+#include "config/ui/CTestDlg.h"
+#include "config/ui/SheetServices.h"
 
 #include <QPointer>
 

@@ -1,13 +1,13 @@
-#include "VeltraApp.h"
+#include "app/VeltraApp.h"
 
-#include "AppSettings.h"
-#include "CFunktionTestDlg.h"
-#include "MainFrame.h"
-#include "MessageBox.h"
-#include "PortSelection.h"
-#include "SheetServicesInstall.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "app/AppSettings.h"
+#include "app/CFunktionTestDlg.h"
+#include "app/MainFrame.h"
+#include "app/PortSelection.h"
+#include "app/SheetServicesInstall.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QCommandLineParser>
 

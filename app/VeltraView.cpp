@@ -1,4 +1,4 @@
-#include "VeltraView.h"
+#include "app/VeltraView.h"
 
 #include <QPaintEvent>
 #include <QPainter>

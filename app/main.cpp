@@ -1,4 +1,4 @@
-#include "VeltraApp.h"
+#include "app/VeltraApp.h"
 
 #include <cstdio>
 

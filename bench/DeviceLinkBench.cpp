@@ -9,7 +9,7 @@
 // prints the round-trip ratio library/bare as the median of the repetitions' ratios.
 #include "qnlink.h"
 
-#include "SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
-#include "ConfigChecks.h"
+#include "config/ConfigChecks.h"
 
-#include "ReaderConfiguration.h"
-#include "StringTable.h"
-#include "ini/CIniEx.h"
+#include "config/ReaderConfiguration.h"
+#include "config/ini/CIniEx.h"
+#include "resources/strings/StringTable.h"
 
 namespace veltra {
 namespace {

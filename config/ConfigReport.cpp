@@ -1,7 +1,7 @@
-#include "ConfigReport.h"
+#include "config/ConfigReport.h"
 
-#include "ReaderConfiguration.h"
-#include "StringTable.h"
+#include "config/ReaderConfiguration.h"
+#include "resources/strings/StringTable.h"
 
 namespace veltra {
 namespace {

@@ -1,9 +1,9 @@
-#include "ConfigurationModel.h"
+#include "config/ConfigurationModel.h"
 
-#include "DataPageRules.h"
-#include "DeviceFeatures.h"
-#include "ParamPageRules.h"
-#include "StringTable.h"
+#include "config/DataPageRules.h"
+#include "config/DeviceFeatures.h"
+#include "config/ParamPageRules.h"
+#include "resources/strings/StringTable.h"
 
 namespace veltra {
 namespace {

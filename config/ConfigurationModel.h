@@ -5,9 +5,9 @@
 // into it; veltra-cli uses it directly, so both run the same checks with the same messages.
 #pragma once
 
-#include "ConfigurationSource.h"
-#include "MkrFile.h"
-#include "WorkflowMessage.h"
+#include "config/ConfigurationSource.h"
+#include "config/MkrFile.h"
+#include "config/WorkflowMessage.h"
 
 #include <cstdint>
 #include <optional>

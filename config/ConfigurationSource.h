@@ -4,8 +4,8 @@
 // after the prefix has been written.
 #pragma once
 
-#include "ReaderConfiguration.h"
-#include "WorkflowMessage.h"
+#include "config/ReaderConfiguration.h"
+#include "config/WorkflowMessage.h"
 
 #include <optional>
 

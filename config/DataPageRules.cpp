@@ -1,6 +1,6 @@
-#include "DataPageRules.h"
+#include "config/DataPageRules.h"
 
-#include "DeviceFeatures.h"
+#include "config/DeviceFeatures.h"
 
 #include <string>
 

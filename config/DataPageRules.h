@@ -3,8 +3,8 @@
 // description it offers for a selection. The data page widget and veltra-cli both use them.
 #pragma once
 
-#include "ConfigChecks.h"
-#include "ReaderConfiguration.h"
+#include "config/ConfigChecks.h"
+#include "config/ReaderConfiguration.h"
 
 #include <cstdint>
 #include <span>

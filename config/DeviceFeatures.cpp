@@ -1,4 +1,4 @@
-#include "DeviceFeatures.h"
+#include "config/DeviceFeatures.h"
 
 #include <array>
 

@@ -4,8 +4,8 @@
 // versions read) and, for keyboard readers, "HID_KEYS".
 #pragma once
 
-#include "ConfigChecks.h"
-#include "ReaderConfiguration.h"
+#include "config/ConfigChecks.h"
+#include "config/ReaderConfiguration.h"
 #include "keys/KeyLayout.h"
 #include "keys/KeySequence.h"
 

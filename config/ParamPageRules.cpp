@@ -1,6 +1,6 @@
-#include "ParamPageRules.h"
+#include "config/ParamPageRules.h"
 
-#include "DeviceFeatures.h"
+#include "config/DeviceFeatures.h"
 
 namespace veltra {
 

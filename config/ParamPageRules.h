@@ -4,8 +4,8 @@
 // page (config/ui) and veltra-cli use the same rules.
 #pragma once
 
-#include "ConfigChecks.h"
-#include "ReaderConfiguration.h"
+#include "config/ConfigChecks.h"
+#include "config/ReaderConfiguration.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ReaderConfiguration.h"
+#include "config/ReaderConfiguration.h"
 
 #include "keys/KeySequence.h"
 

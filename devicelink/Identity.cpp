@@ -1,4 +1,4 @@
-#include "Identity.h"
+#include "devicelink/Identity.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #ifndef QNLINK_LINK_H
 #define QNLINK_LINK_H
 
-#include "PortName.h"
+#include "devicelink/PortName.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "MultiString.h"
+#include "devicelink/MultiString.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "PortName.h"
+#include "devicelink/PortName.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "devicelink/Protocol.h"
 
 namespace qnlink {
 

@@ -1,10 +1,10 @@
 // The exported Qn operations: thin functions over the module object and its connections.
 #include "qnlink.h"
 
-#include "MultiString.h"
-#include "SdkApp.h"
-#include "ftdi/FtdiLibrary.h"
-#include "serial/SerialEnumeration.h"
+#include "devicelink/MultiString.h"
+#include "devicelink/SdkApp.h"
+#include "devicelink/ftdi/FtdiLibrary.h"
+#include "devicelink/serial/SerialEnumeration.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "RWPort.h"
+#include "devicelink/RWPort.h"
 
+#include "devicelink/serial/USBSerialPort.h"
 #include "qnlink.h"
-#include "serial/USBSerialPort.h"
 
 #include <algorithm>
 #include <chrono>

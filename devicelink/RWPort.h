@@ -4,11 +4,11 @@
 #ifndef QNLINK_RWPORT_H
 #define QNLINK_RWPORT_H
 
-#include "Identity.h"
-#include "Link.h"
-#include "PortName.h"
-#include "Protocol.h"
-#include "ReceiveQueue.h"
+#include "devicelink/Identity.h"
+#include "devicelink/Link.h"
+#include "devicelink/PortName.h"
+#include "devicelink/Protocol.h"
+#include "devicelink/ReceiveQueue.h"
 
 #include <atomic>
 #include <memory>

@@ -3,7 +3,7 @@
 #ifndef QNLINK_RECEIVEQUEUE_H
 #define QNLINK_RECEIVEQUEUE_H
 
-#include "Protocol.h"
+#include "devicelink/Protocol.h"
 
 #include <chrono>
 #include <condition_variable>

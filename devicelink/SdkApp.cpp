@@ -1,4 +1,4 @@
-#include "SdkApp.h"
+#include "devicelink/SdkApp.h"
 
 #include "qnlink.h"
 

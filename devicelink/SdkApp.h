@@ -3,7 +3,7 @@
 #ifndef QNLINK_SDKAPP_H
 #define QNLINK_SDKAPP_H
 
-#include "RWPort.h"
+#include "devicelink/RWPort.h"
 
 #include <memory>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "AnsiText.h"
+#include "keys/AnsiText.h"
 
 #include <cstdint>
 

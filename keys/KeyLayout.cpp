@@ -1,4 +1,4 @@
-#include "KeyLayout.h"
+#include "keys/KeyLayout.h"
 
 #include "config/ini/CIniEx.h"
 

@@ -1,4 +1,4 @@
-#include "KeySequence.h"
+#include "keys/KeySequence.h"
 
 #include "config/ini/CIniEx.h"
 

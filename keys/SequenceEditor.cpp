@@ -1,4 +1,4 @@
-#include "SequenceEditor.h"
+#include "keys/SequenceEditor.h"
 
 namespace veltra {
 

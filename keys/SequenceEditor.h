@@ -3,7 +3,7 @@
 // page's buttons. The page shows rows() and the selection and reports the messages returned.
 #pragma once
 
-#include "KeySequence.h"
+#include "keys/KeySequence.h"
 
 #include <optional>
 #include <string>

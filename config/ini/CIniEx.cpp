@@ -1,6 +1,6 @@
-#include "CIniEx.h"
+#include "config/ini/CIniEx.h"
 
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // and creation of a missing file, names compared without regard to case, no backup copies.
 #pragma once
 
-#include "CIniEx.h"
+#include "config/ini/CIniEx.h"
 
 namespace veltra {
 

@@ -1,11 +1,11 @@
-#include "CDatenRegisterkarteSeriell.h"
+#include "config/ui/CDatenRegisterkarteSeriell.h"
 
-#include "DeviceFeatures.h"
-#include "MessageBox.h"
-#include "MkrFile.h"
-#include "SheetServices.h"
-#include "StringTable.h"
+#include "config/DeviceFeatures.h"
+#include "config/MkrFile.h"
+#include "config/ui/SheetServices.h"
 #include "keys/AnsiText.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

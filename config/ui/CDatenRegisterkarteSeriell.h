@@ -4,7 +4,7 @@
 // modulation. Its entries are checked when the sheet takes them over.
 #pragma once
 
-#include "DataPageRules.h"
+#include "config/DataPageRules.h"
 
 #include <QPointer>
 #include <QWidget>

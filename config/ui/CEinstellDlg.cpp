@@ -1,6 +1,6 @@
-#include "CEinstellDlg.h"
+#include "config/ui/CEinstellDlg.h"
 
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "CParamRegisterkarteSeriell.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
 
-#include "AnsiText.h"
-#include "ConfigChecks.h"
-#include "MessageBox.h"
-#include "SheetServices.h"
-#include "StringTable.h"
+#include "config/ConfigChecks.h"
+#include "config/ui/SheetServices.h"
+#include "keys/AnsiText.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

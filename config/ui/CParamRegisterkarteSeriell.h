@@ -4,8 +4,8 @@
 // timeout. The rules live in ParamPageRules.h, shared with veltra-cli.
 #pragma once
 
-#include "ParamPageRules.h"
-#include "ReaderConfiguration.h"
+#include "config/ParamPageRules.h"
+#include "config/ReaderConfiguration.h"
 
 #include <QWidget>
 

@@ -1,23 +1,23 @@
-#include "CSeriellEinstellDlg.h"
+#include "config/ui/CSeriellEinstellDlg.h"
 
-#include "CDatenRegisterkarteSeriell.h"
-#include "CEingabeBasisRegisterkarteSeriell.h"
-#include "CEndeRegisterkarteSeriell.h"
-#include "CParamRegisterkarteSeriell.h"
-#include "CPrefixRegisterkarteSeriell.h"
-#include "CSuffixRegisterkarteSeriell.h"
-#include "CTermixRegisterkarteSeriell.h"
-#include "DataPageRules.h"
-#include "DeviceFeatures.h"
-#include "FilterSettings.h"
-#include "MessageBox.h"
-#include "MkrFileChooser.h"
-#include "ReaderConnector.h"
-#include "ReaderReads.h"
-#include "SheetServices.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "config/DataPageRules.h"
+#include "config/DeviceFeatures.h"
+#include "config/ui/CDatenRegisterkarteSeriell.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
+#include "config/ui/MkrFileChooser.h"
+#include "config/ui/SheetServices.h"
+#include "config/workflow/FilterSettings.h"
+#include "config/workflow/ReaderConnector.h"
+#include "config/workflow/ReaderReads.h"
 #include "keys/AnsiText.h"
+#include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
+#include "keys/ui/CEndeRegisterkarteSeriell.h"
+#include "keys/ui/CPrefixRegisterkarteSeriell.h"
+#include "keys/ui/CSuffixRegisterkarteSeriell.h"
+#include "keys/ui/CTermixRegisterkarteSeriell.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QSettings>
 #include <QTabWidget>
@@ -154,7 +154,7 @@ CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, const OpenResult& read
 CSeriellEinstellDlg::~CSeriellEinstellDlg() {
     // A connection handed over but never read (the sheet was not opened) is still ours.
     if (handle_ > 0) {
-        closeReader(*link_, handle_);
+        closeReaderConnection(*link_, handle_);
         handle_ = 0;
     }
 }

@@ -5,10 +5,10 @@
 // wait cursor, the progress line and the messages.
 #pragma once
 
-#include "CEinstellDlg.h"
-#include "ConfigurationModel.h"
-#include "ConfigurationWorkflow.h"
-#include "MkrFile.h"
+#include "config/ConfigurationModel.h"
+#include "config/MkrFile.h"
+#include "config/ui/CEinstellDlg.h"
+#include "config/workflow/ConfigurationWorkflow.h"
 
 #include <cstdint>
 #include <memory>

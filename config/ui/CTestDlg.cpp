@@ -1,11 +1,11 @@
-#include "CTestDlg.h"
+#include "config/ui/CTestDlg.h"
 
-#include "ConfigReport.h"
-#include "MessageBox.h"
-#include "ReaderReads.h"
-#include "SheetServices.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "config/ConfigReport.h"
+#include "config/ui/SheetServices.h"
+#include "config/workflow/ReaderReads.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -76,7 +76,7 @@ CTestDlg::CTestDlg(QWidget* parent, const OpenResult& reader, ReaderLink& link)
 CTestDlg::~CTestDlg() {
     // A connection handed over but never read (the dialog was not opened) is still ours.
     if (reader_.handle > 0) {
-        closeReader(link_, reader_.handle);
+        closeReaderConnection(link_, reader_.handle);
         reader_.handle = 0;
     }
 }
@@ -130,7 +130,7 @@ bool CTestDlg::readContent() {
     const ReportReads reads = readReportBlocks(
         link, handle, [this](const ReportReads& sofar) { showText(buildReport(sofar).text); });
     const int error = link.lastError(handle);
-    closeReader(link, handle);
+    closeReaderConnection(link, handle);
 
     const ReportOutcome report = buildReport(reads);
     showText(report.text);

@@ -3,7 +3,7 @@
 // only reads; nothing is written to the reader.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "MkrFileChooser.h"
+#include "config/ui/MkrFileChooser.h"
 
-#include "MkrFile.h"
-#include "StringTable.h"
+#include "config/MkrFile.h"
+#include "resources/strings/StringTable.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "SheetServices.h"
+#include "config/ui/SheetServices.h"
 
 namespace veltra {
 

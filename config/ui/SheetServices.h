@@ -4,7 +4,7 @@
 // widget tests install their own.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <functional>
 #include <string>

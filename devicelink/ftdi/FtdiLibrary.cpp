@@ -1,4 +1,4 @@
-#include "FtdiLibrary.h"
+#include "devicelink/ftdi/FtdiLibrary.h"
 
 #include <dlfcn.h>
 

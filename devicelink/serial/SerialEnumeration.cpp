@@ -1,4 +1,4 @@
-#include "SerialEnumeration.h"
+#include "devicelink/serial/SerialEnumeration.h"
 
 #include <algorithm>
 #include <cctype>

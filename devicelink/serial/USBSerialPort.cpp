@@ -1,4 +1,4 @@
-#include "USBSerialPort.h"
+#include "devicelink/serial/USBSerialPort.h"
 
 #include <cerrno>
 #include <cstring>

@@ -4,8 +4,8 @@
 #ifndef QNLINK_USBSERIALPORT_H
 #define QNLINK_USBSERIALPORT_H
 
-#include "../Link.h"
-#include "../ReceiveQueue.h"
+#include "devicelink/Link.h"
+#include "devicelink/ReceiveQueue.h"
 
 #include <array>
 #include <atomic>

@@ -1,9 +1,9 @@
-#include "CEingabeBasisRegisterkarteSeriell.h"
+#include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
 
-#include "AnsiText.h"
-#include "MessageBox.h"
-#include "SheetServices.h"
-#include "StringTable.h"
+#include "config/ui/SheetServices.h"
+#include "keys/AnsiText.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/MessageBox.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>

@@ -4,8 +4,8 @@
 // messages. The derived pages differ only in caption and list header.
 #pragma once
 
-#include "KeySequence.h"
-#include "SequenceEditor.h"
+#include "keys/KeySequence.h"
+#include "keys/SequenceEditor.h"
 
 #include <QWidget>
 

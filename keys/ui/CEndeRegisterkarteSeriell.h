@@ -1,8 +1,8 @@
 // The pull-off page of the configuration sheet.
 #pragma once
 
-#include "CEingabeBasisRegisterkarteSeriell.h"
-#include "StringTable.h"
+#include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
+#include "resources/strings/StringTable.h"
 
 namespace veltra {
 

@@ -1,4 +1,4 @@
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QCoreApplication>
 
@@ -67,7 +67,11 @@ QString strf(int id, ...) {
     return result;
 }
 
-const StringEntry* stringTableBegin() { return sortedEntries().data(); }
-const StringEntry* stringTableEnd() { return sortedEntries().data() + kCount; }
+const StringEntry* stringTableBegin() {
+    return sortedEntries().data();
+}
+const StringEntry* stringTableEnd() {
+    return sortedEntries().data() + kCount;
+}
 
 } // namespace veltra

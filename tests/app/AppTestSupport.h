@@ -3,10 +3,10 @@
 // lists given by the test, and answering the next modal dialog.
 #pragma once
 
-#include "AppSettings.h"
-#include "MessageBox.h"
-#include "PortSelection.h"
-#include "ScriptedMessageBox.h"
+#include "app/AppSettings.h"
+#include "app/PortSelection.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,13 +1,13 @@
 // The program's ties to the desktop: the window disabled while a reader answers, the manual
 // found in the program folder, and the keyboard lock indicators read from the kernel's LEDs.
-#include "AppTestSupport.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "DeviceMonitor.h"
-#include "HelpManual.h"
-#include "KeyLockIndicators.h"
-#include "StringTable.h"
-#include "VeltraView.h"
-#include "WaitIndicator.h"
+#include "app/DeviceMonitor.h"
+#include "app/HelpManual.h"
+#include "app/KeyLockIndicators.h"
+#include "app/VeltraView.h"
+#include "resources/strings/StringTable.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QDir>
 #include <QFile>

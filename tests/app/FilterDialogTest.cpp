@@ -1,11 +1,11 @@
 // The "Filter" dialog on the real settings: defaults, the checks with their messages, upper-case
 // storage, and the main window's way to it.
 
-#include "AppTestSupport.h"
-#include "CFilterParameterDlg.h"
-#include "FilterSettings.h"
-#include "MainFrame.h"
-#include "StringTable.h"
+#include "app/CFilterParameterDlg.h"
+#include "app/MainFrame.h"
+#include "config/workflow/FilterSettings.h"
+#include "resources/strings/StringTable.h"
+#include "tests/app/AppTestSupport.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 // The function test against the simulator in reader mode: telegrams on screen, the prompt,
 // relay and buzzer bytes on the wire, and the reader's mode before and after.
 
-#include "AppTestSupport.h"
-#include "CFunktionTestDlg.h"
-#include "FakeReaderLink.h"
-#include "SheetServices.h"
-#include "SimProcess.h"
-#include "StringTable.h"
+#include "app/CFunktionTestDlg.h"
+#include "config/ui/SheetServices.h"
+#include "resources/strings/StringTable.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/FakeReaderLink.h"
+#include "tests/support/SimProcess.h"
 
 #include <QElapsedTimer>
 #include <QFontInfo>

@@ -3,12 +3,12 @@
 //
 //   xvfb-run -a env QT_SCALE_FACTOR=2 build/bin/functest-screenshots OUTDIR suffix
 
-#include "AppSettings.h"
-#include "CFilterParameterDlg.h"
-#include "CFunktionTestDlg.h"
-#include "FilterSettings.h"
-#include "PortSelection.h"
-#include "SimProcess.h"
+#include "app/AppSettings.h"
+#include "app/CFilterParameterDlg.h"
+#include "app/CFunktionTestDlg.h"
+#include "app/PortSelection.h"
+#include "config/workflow/FilterSettings.h"
+#include "tests/support/SimProcess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
 // The rules behind the interface list and the settings: merging port lists, reading device-link
 // lists, name kinds, connection strings, baud-rate codes, corrections of the stored interface,
 // command enabling and the stored defaults.
-#include "AppTestSupport.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "DeviceFeatures.h"
-#include "MainFrame.h"
-#include "PortNames.h"
-#include "VeltraApp.h"
+#include "app/MainFrame.h"
+#include "app/PortNames.h"
+#include "app/VeltraApp.h"
+#include "config/DeviceFeatures.h"
 
 namespace veltra::test {
 namespace {

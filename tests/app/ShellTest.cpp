@@ -1,18 +1,18 @@
 // The program's windows against real settings, the real device link and the reader simulator:
 // the interface dialog, the connection procedure, the power-on mode dialog and the main window's
 // start, language and close rules.
-#include "AppTestSupport.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "DeviceFeatures.h"
-#include "DeviceMonitor.h"
-#include "FakeReaderLink.h"
-#include "MainFrame.h"
-#include "PortSelectDlg.h"
-#include "ReaderConfigDlg.h"
-#include "ReaderConnection.h"
-#include "SimProcess.h"
-#include "StringTable.h"
-#include "WaitIndicator.h"
+#include "app/DeviceMonitor.h"
+#include "app/MainFrame.h"
+#include "app/PortSelectDlg.h"
+#include "app/ReaderConfigDlg.h"
+#include "app/ReaderConnection.h"
+#include "config/DeviceFeatures.h"
+#include "resources/strings/StringTable.h"
+#include "tests/support/FakeReaderLink.h"
+#include "tests/support/SimProcess.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "CliCommands.h"
+#include "tools/veltra-cli/CliCommands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // veltra-cli against the reader simulator through the real device link: what the simulator's
 // state file holds afterwards is what a reader would have been programmed with.
-#include "SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,7 +1,7 @@
-#include "ConfigurationModel.h"
-#include "DataPageRules.h"
-#include "DeviceFeatures.h"
-#include "ParamPageRules.h"
+#include "config/ConfigurationModel.h"
+#include "config/DataPageRules.h"
+#include "config/DeviceFeatures.h"
+#include "config/ParamPageRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "DeviceFeatures.h"
-#include "FakeReaderLink.h"
-#include "ReaderConnector.h"
+#include "config/DeviceFeatures.h"
+#include "config/workflow/ReaderConnector.h"
+#include "tests/support/FakeReaderLink.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ TEST(ConnectorBaudSearch, TriesTheRestOfTheCycleAfterTheStoredCode) {
 TEST(ConnectorBaudSearch, ReaderAnsweringOnlyAt4800IsFoundOnTheThirdTry) {
     ScriptedLink link;
     link.answersAtRates = {4800};
-    const OpenResult r = openConfiguredReader(link, serialTarget(19200));
+    const OpenResult r = openReaderConnection(link, serialTarget(19200));
     ASSERT_EQ(r.handle, 7);
     EXPECT_TRUE(r.baudCorrected);
     EXPECT_EQ(r.baudCode, 4800);
@@ -60,7 +60,7 @@ TEST(ConnectorBaudSearch, ReaderAnsweringOnlyAt4800IsFoundOnTheThirdTry) {
 TEST(ConnectorBaudSearch, NoAnswerAnywhereGivesZeroAfterOneFullCycle) {
     ScriptedLink link;
     link.answersAtRates = {};
-    const OpenResult r = openConfiguredReader(link, serialTarget(9600));
+    const OpenResult r = openReaderConnection(link, serialTarget(9600));
     EXPECT_EQ(r.handle, kOpenFailed);
     EXPECT_FALSE(r.baudCorrected);
     EXPECT_EQ(r.baudCode, 9600);
@@ -78,7 +78,7 @@ TEST(ConnectorBaudSearch, NoSearchForCodesOutsideTheCycleOrForAMissingPort) {
         ScriptedLink link;
         link.answersAtRates = {4800};
         link.portExists = c.portExists;
-        const OpenResult r = openConfiguredReader(link, serialTarget(c.stored));
+        const OpenResult r = openReaderConnection(link, serialTarget(c.stored));
         EXPECT_EQ(r.handle, kOpenFailed) << c.stored;
         EXPECT_EQ(link.opens().size(), c.opens) << c.stored;
     }
@@ -99,7 +99,7 @@ TEST(ConnectorOpen, LineFormatDigitsOpenTheRateWithThatFormat) {
         ScriptedLink link;
         link.answersAtRates = {c.rate};
         link.answersAtFlags = c.flags;
-        const OpenResult r = openConfiguredReader(link, serialTarget(c.code));
+        const OpenResult r = openReaderConnection(link, serialTarget(c.code));
         EXPECT_EQ(r.handle, 7) << c.code;
         EXPECT_FALSE(r.baudCorrected) << c.code;
         EXPECT_EQ(r.baudCode, c.code);
@@ -108,7 +108,7 @@ TEST(ConnectorOpen, LineFormatDigitsOpenTheRateWithThatFormat) {
 
 TEST(ConnectorOpen, ProgrammingModeThenIdentityThenReaderModeCheck) {
     ScriptedLink link;
-    const OpenResult r = openConfiguredReader(link, serialTarget(19200));
+    const OpenResult r = openReaderConnection(link, serialTarget(19200));
     ASSERT_EQ(r.handle, 7);
     const std::vector<std::string> expected{"open COM3:1 19200 0 300", "setMode 0",
                                             "readDeviceType 4 31", "supportsReaderMode"};
@@ -136,7 +136,7 @@ TEST(ConnectorOpen, FeaturesFollowTheInterfaceKind) {
     for (const Case& c : cases) {
         ScriptedLink link;
         const OpenResult r =
-            openConfiguredReader(link, ConnectionTarget{c.connection, c.kind, c.storedBaud, 500});
+            openReaderConnection(link, ConnectionTarget{c.connection, c.kind, c.storedBaud, 500});
         ASSERT_EQ(r.handle, 7) << c.connection;
         EXPECT_EQ(r.features, typeBits | c.interfaceBits) << c.connection;
         // HID and LAN links are always opened at 19200; the stored code stays as it was.
@@ -173,7 +173,7 @@ TEST(ConnectorOpen, RefusedReadersAreClosedWithModeTwo) {
         link.identity = c.identity;
         link.identityResult = c.identityResult;
         link.readerMode = c.readerMode;
-        const OpenResult r = openConfiguredReader(link, serialTarget(19200));
+        const OpenResult r = openReaderConnection(link, serialTarget(19200));
         EXPECT_EQ(r.handle, c.expected) << c.what;
         EXPECT_EQ(r.features, 0u) << c.what;
         ASSERT_GE(link.log.size(), 2u);
@@ -185,7 +185,7 @@ TEST(ConnectorOpen, RefusedReadersAreClosedWithModeTwo) {
 TEST(ConnectorOpen, InvalidVersionCharacterPassesEveryThreshold) {
     ScriptedLink link;
     link.identity = "244!";
-    const OpenResult r = openConfiguredReader(link, serialTarget(19200));
+    const OpenResult r = openReaderConnection(link, serialTarget(19200));
     ASSERT_EQ(r.handle, 7);
     EXPECT_EQ(r.identity.version, 255u);
     EXPECT_EQ(r.features, 0x801FF8EEu | feature::SerialInterface);
@@ -193,10 +193,10 @@ TEST(ConnectorOpen, InvalidVersionCharacterPassesEveryThreshold) {
 
 TEST(ConnectorClose, ModeTwoThenCloseAndNothingForNoHandle) {
     ScriptedLink link;
-    closeReader(link, 0);
-    closeReader(link, -3);
+    closeReaderConnection(link, 0);
+    closeReaderConnection(link, -3);
     EXPECT_TRUE(link.log.empty());
-    closeReader(link, 10001);
+    closeReaderConnection(link, 10001);
     const std::vector<std::string> expected{"setMode 2", "close 10001"};
     EXPECT_EQ(link.log, expected);
 }

@@ -1,5 +1,5 @@
-#include "DeviceFeatures.h"
-#include "ReaderConnector.h"
+#include "config/DeviceFeatures.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "config/MkrFile.h"
 #include "config/ini/CIniEx.h"
 
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The connection core and the programming sequence through the real device link against the
 // reader simulator: what reaches the simulator's state file is what a reader would store.
-#include "BoundedCall.h"
-#include "ConfigurationWorkflow.h"
-#include "ReaderConnector.h"
-#include "SimProcess.h"
+#include "config/workflow/ConfigurationWorkflow.h"
+#include "config/workflow/ReaderConnector.h"
+#include "tests/support/BoundedCall.h"
+#include "tests/support/SimProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -43,13 +43,13 @@ ConnectionTarget serial(const SimProcess& sim, int baudCode) {
 
 TEST(WorkflowSim, BaudRateSearchReportsTheRateThatAnswered) {
     SimProcess sim({"--type", "551", "--version", "8", "--baud", "4800"});
-    const OpenResult r = openConfiguredReader(serial(sim, 19200));
+    const OpenResult r = openReaderConnection(serial(sim, 19200));
     ASSERT_GT(r.handle, 0);
     EXPECT_TRUE(r.baudCorrected);
     EXPECT_EQ(r.baudCode, 4800);
     EXPECT_EQ(r.identity.typeCode, 0x551u);
     EXPECT_EQ(r.features, deviceTypeFeatures(0x551, 8) | feature::SerialInterface);
-    closeReader(r.handle);
+    closeReaderConnection(r.handle);
     EXPECT_EQ(sim.value("mode"), "2");
 }
 
@@ -62,7 +62,7 @@ TEST(WorkflowSim, BaudRateSearchEndsOnAStreamingLine) {
     const std::chrono::milliseconds bound{2 * 5 * 3 * 3 * target.timeoutMs};
     OpenResult r;
     const auto took = veltra::test::boundedCall(
-        bound, [&] { r = openConfiguredReader(target); }, [&] { sim.stop(); });
+        bound, [&] { r = openReaderConnection(target); }, [&] { sim.stop(); });
     EXPECT_LT(took, bound);
     EXPECT_EQ(r.handle, kOpenFailed);
     EXPECT_FALSE(r.baudCorrected);
@@ -75,7 +75,7 @@ TEST(WorkflowSim, ModelMismatchWritesNothing) {
     ProgrammingInput input;
     input.modelName = "QN-Anderes Modell";
     input.features = deviceTypeFeatures(0x244, 20) | feature::SerialInterface;
-    input.open = [&] { return openConfiguredReader(serial(sim, 19200)); };
+    input.open = [&] { return openReaderConnection(serial(sim, 19200)); };
     const ProgrammingResult r = programConfiguration(qnLink(), source, input);
     EXPECT_FALSE(r.success);
     EXPECT_EQ(r.message.id, 74000);
@@ -88,9 +88,9 @@ TEST(WorkflowSim, ModelMismatchWritesNothing) {
 
 TEST(WorkflowSim, ProgrammingANewBaudRateSwitchesReaderAndPort) {
     SimProcess sim({"--type", "244", "--version", "K"});
-    const OpenResult identity = openConfiguredReader(serial(sim, 19200));
+    const OpenResult identity = openReaderConnection(serial(sim, 19200));
     ASSERT_GT(identity.handle, 0);
-    closeReader(identity.handle);
+    closeReaderConnection(identity.handle);
 
     FixedSource source;
     source.config.parameters.baudRate = 9600;
@@ -98,7 +98,7 @@ TEST(WorkflowSim, ProgrammingANewBaudRateSwitchesReaderAndPort) {
     input.modelName = identity.identity.modelName;
     input.features = identity.features;
     input.baudCode = 19200;
-    input.open = [&] { return openConfiguredReader(serial(sim, 19200)); };
+    input.open = [&] { return openReaderConnection(serial(sim, 19200)); };
     const ProgrammingResult r = programConfiguration(qnLink(), source, input);
     ASSERT_TRUE(r.success) << r.message.text;
     EXPECT_TRUE(r.baudChanged);
@@ -109,10 +109,10 @@ TEST(WorkflowSim, ProgrammingANewBaudRateSwitchesReaderAndPort) {
     EXPECT_EQ(sim.block(6), (Bytes{0x00, 0x0A, 0x3F, 0x05}));
 
     // The stored code the caller keeps opens the reader again without a search.
-    const OpenResult again = openConfiguredReader(serial(sim, r.baudCode));
+    const OpenResult again = openReaderConnection(serial(sim, r.baudCode));
     EXPECT_GT(again.handle, 0);
     EXPECT_FALSE(again.baudCorrected);
-    closeReader(again.handle);
+    closeReaderConnection(again.handle);
 }
 
 #endif

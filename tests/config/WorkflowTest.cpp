@@ -1,8 +1,8 @@
 // The reading and programming sequences against a reader that keeps its blocks in memory and
 // logs every exchange in the order it arrives.
-#include "ConfigurationWorkflow.h"
-#include "FakeReaderLink.h"
-#include "FilterSettings.h"
+#include "config/workflow/ConfigurationWorkflow.h"
+#include "config/workflow/FilterSettings.h"
+#include "tests/support/FakeReaderLink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Serial-port listing and driver checks against a sysfs tree built in a temporary folder.
-#include "serial/SerialEnumeration.h"
+#include "devicelink/serial/SerialEnumeration.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Decoding of the identification reply: type, version, capability bits, model names and
 // reader-mode support.
-#include "Identity.h"
+#include "devicelink/Identity.h"
 
 #include <gtest/gtest.h>
 

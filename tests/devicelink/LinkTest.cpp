@@ -1,9 +1,9 @@
 // The library against the reader simulator on a pseudo-terminal.
 #include "qnlink.h"
 
-#include "BoundedCall.h"
-#include "HandleGuard.h"
-#include "SimProcess.h"
+#include "tests/devicelink/HandleGuard.h"
+#include "tests/support/BoundedCall.h"
+#include "tests/support/SimProcess.h"
 
 #include <gtest/gtest.h>
 

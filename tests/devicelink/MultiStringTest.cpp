@@ -1,5 +1,5 @@
 // Multi-string lists and the USB product-number filter.
-#include "MultiString.h"
+#include "devicelink/MultiString.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Port names: link kind, device, bus address and TCP port.
-#include "PortName.h"
+#include "devicelink/PortName.h"
 
 #include <gtest/gtest.h>
 

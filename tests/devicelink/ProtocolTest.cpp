@@ -1,5 +1,5 @@
 // Framing, CRC, the reply scanner and validator, and the block-1 conversions.
-#include "Protocol.h"
+#include "devicelink/Protocol.h"
 
 #include <gtest/gtest.h>
 

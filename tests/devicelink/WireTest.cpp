@@ -1,8 +1,8 @@
 // Exact bytes on the wire, with a pseudo-terminal of the test's own playing the reader.
 #include "qnlink.h"
 
-#include "HandleGuard.h"
-#include "PtyReader.h"
+#include "tests/devicelink/HandleGuard.h"
+#include "tests/devicelink/PtyReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The string table and the English translation built from it.
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -12,7 +12,8 @@
 namespace {
 
 QStringList formatSpecifiers(const QString& text) {
-    static const QRegularExpression conversion(QStringLiteral("%[-+ #0]*[0-9]*(\\.[0-9]+)?[a-zA-Z%]"));
+    static const QRegularExpression conversion(
+        QStringLiteral("%[-+ #0]*[0-9]*(\\.[0-9]+)?[a-zA-Z%]"));
     QStringList found;
     auto it = conversion.globalMatch(text);
     while (it.hasNext()) {

@@ -1,4 +1,4 @@
-#include "FakeReaderLink.h"
+#include "tests/support/FakeReaderLink.h"
 
 #include <algorithm>
 #include <cstdio>

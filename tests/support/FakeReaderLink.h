@@ -4,7 +4,7 @@
 // on request, and logs every exchange in the order it arrives.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <cstdint>
 #include <deque>

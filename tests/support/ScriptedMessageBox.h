@@ -2,7 +2,7 @@
 // from a script (No once the script is used up).
 #pragma once
 
-#include "MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 // The simulator's reader model and frame scanner, in-process.
-#include "ReaderModel.h"
-#include "SimFrame.h"
+#include "tools/qn-sim/ReaderModel.h"
+#include "tools/qn-sim/SimFrame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The simulator program driven through its pseudo-terminal with raw frames, the way a reader
 // is seen on the wire.
-#include "RawPort.h"
-#include "SimProcess.h"
+#include "tests/support/SimProcess.h"
+#include "tests/tools/RawPort.h"
 
 #include <gtest/gtest.h>
 

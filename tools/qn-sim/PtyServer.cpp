@@ -1,4 +1,4 @@
-#include "PtyServer.h"
+#include "tools/qn-sim/PtyServer.h"
 
 #include <algorithm>
 #include <cerrno>

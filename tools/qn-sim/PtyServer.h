@@ -4,9 +4,9 @@
 // on purpose. In reader mode it also sends transponder telegrams.
 #pragma once
 
-#include "ReaderModel.h"
-#include "Responder.h"
-#include "SimFrame.h"
+#include "tools/qn-sim/ReaderModel.h"
+#include "tools/qn-sim/Responder.h"
+#include "tools/qn-sim/SimFrame.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ReaderModel.h"
+#include "tools/qn-sim/ReaderModel.h"
 
 #include <algorithm>
 #include <cstdio>

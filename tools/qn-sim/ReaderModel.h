@@ -4,7 +4,7 @@
 // in a text file so that tests can see what was programmed.
 #pragma once
 
-#include "SimFrame.h"
+#include "tools/qn-sim/SimFrame.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Responder.h"
+#include "tools/qn-sim/Responder.h"
 
 namespace qnsim {
 

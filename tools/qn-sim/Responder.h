@@ -3,8 +3,8 @@
 // later), which only decide how the pieces travel.
 #pragma once
 
-#include "ReaderModel.h"
-#include "SimFrame.h"
+#include "tools/qn-sim/ReaderModel.h"
+#include "tools/qn-sim/SimFrame.h"
 
 #include <chrono>
 #include <cstdint>

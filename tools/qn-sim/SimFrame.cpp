@@ -1,4 +1,4 @@
-#include "SimFrame.h"
+#include "tools/qn-sim/SimFrame.h"
 
 #include <algorithm>
 

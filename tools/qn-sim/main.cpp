@@ -1,6 +1,6 @@
 // qn-sim: a reader on a pseudo-terminal, for trying the configuration tool and for tests.
-#include "PtyServer.h"
-#include "ReaderModel.h"
+#include "tools/qn-sim/PtyServer.h"
+#include "tools/qn-sim/ReaderModel.h"
 
 #include <cctype>
 #include <cerrno>

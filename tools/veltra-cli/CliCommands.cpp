@@ -1,13 +1,13 @@
-#include "CliCommands.h"
+#include "tools/veltra-cli/CliCommands.h"
 
-#include "ConfigReport.h"
-#include "ConfigurationModel.h"
-#include "ConfigurationWorkflow.h"
-#include "DeviceFeatures.h"
-#include "FilterSettings.h"
-#include "MkrFile.h"
-#include "ReaderReads.h"
-#include "StringTable.h"
+#include "config/ConfigReport.h"
+#include "config/ConfigurationModel.h"
+#include "config/DeviceFeatures.h"
+#include "config/MkrFile.h"
+#include "config/workflow/ConfigurationWorkflow.h"
+#include "config/workflow/FilterSettings.h"
+#include "config/workflow/ReaderReads.h"
+#include "resources/strings/StringTable.h"
 
 #include <QString>
 
@@ -112,7 +112,7 @@ public:
     // The program's connection procedure; a corrected baud rate is announced (string 290) and
     // used for the rest of the session.
     OpenResult open() {
-        OpenResult r = openConfiguredReader(env_.link, target_);
+        OpenResult r = openReaderConnection(env_.link, target_);
         if (r.baudCorrected) {
             env_.err << textf(kStrBaudCorrected, r.baudCode) << '\n';
             target_.baudCode = r.baudCode;
@@ -167,7 +167,7 @@ public:
         if (r.handle <= 0) {
             return openFailed(r);
         }
-        closeReader(env_.link, r.handle);
+        closeReaderConnection(env_.link, r.handle);
         env_.out << textf(kStrDeviceType, r.identity.typeText.c_str()) << '\n'
                  << textf(kStrFirmware, firmwareText(r.identity.version).c_str()) << '\n'
                  << textf(kStrModel, r.identity.modelName.c_str()) << '\n'
@@ -185,7 +185,7 @@ public:
         // Reading stops at the first block that fails; what was read is still shown.
         const ReportReads reads = readReportBlocks(link, r.handle);
         const int error = reads.parameters ? 0 : link.lastError(r.handle);
-        closeReader(link, r.handle);
+        closeReaderConnection(link, r.handle);
         const ReportOutcome report = buildReport(reads);
         if (report.prefixFailed) {
             env_.err << console(readErrorText(error)) << '\n';
@@ -227,7 +227,7 @@ public:
                 status = kExitOk;
             }
         }
-        closeReader(env_.link, r.handle);
+        closeReaderConnection(env_.link, r.handle);
         return status;
     }
 

@@ -2,7 +2,7 @@
 // workflow code as the desktop program. Every message is one of the program's texts.
 #pragma once
 
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <functional>
 #include <iosfwd>

@@ -1,7 +1,7 @@
 // veltra-cli: identify, save, program and the power-on mode of a reader from a shell.
-#include "CliCommands.h"
-#include "FilterSettings.h"
-#include "StringTable.h"
+#include "config/workflow/FilterSettings.h"
+#include "resources/strings/StringTable.h"
+#include "tools/veltra-cli/CliCommands.h"
 
 #include <QCoreApplication>
 #include <QDir>

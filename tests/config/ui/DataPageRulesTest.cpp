@@ -1,5 +1,5 @@
 // The data page's widget-free rules: the reversal example and the chip descriptions.
-#include "DataPageRules.h"
+#include "config/DataPageRules.h"
 
 #include <gtest/gtest.h>
 

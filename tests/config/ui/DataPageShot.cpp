@@ -4,7 +4,7 @@
 // sequence) of a reader with every feature, and data-basic.png of an older reader with none,
 // each of a page shown in a tab like the configuration sheet does. Run under a
 // display (xvfb-run -a); QT_SCALE_FACTOR=2 gives the 200 % pictures.
-#include "CDatenRegisterkarteSeriell.h"
+#include "config/ui/CDatenRegisterkarteSeriell.h"
 
 #include <QApplication>
 #include <QDir>

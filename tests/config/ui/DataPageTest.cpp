@@ -1,13 +1,13 @@
 // The data format page as a technician uses it: clicks on the boxes and chips, typed fields,
 // the checks with their messages and focus, and the record the page hands to the sheet.
-#include "CDatenRegisterkarteSeriell.h"
+#include "config/ui/CDatenRegisterkarteSeriell.h"
 
-#include "DeviceFeatures.h"
-#include "MessageBox.h"
-#include "ScriptedMessageBox.h"
-#include "SheetServices.h"
-#include "StringTable.h"
-#include "ini/CIniEx.h"
+#include "config/DeviceFeatures.h"
+#include "config/ini/CIniEx.h"
+#include "config/ui/SheetServices.h"
+#include "resources/strings/StringTable.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

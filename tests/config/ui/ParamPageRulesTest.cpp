@@ -1,7 +1,7 @@
 // The parameter page's rules without widgets: "Setzen" entries for a stored rate, the rate the
 // entries give back, the enable rules and the address check.
-#include "ParamPageRules.h"
-#include "DeviceFeatures.h"
+#include "config/ParamPageRules.h"
+#include "config/DeviceFeatures.h"
 
 #include <gtest/gtest.h>
 

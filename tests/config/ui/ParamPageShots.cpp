@@ -1,9 +1,9 @@
 // Saves pictures of the parameter page and a sequence page for a look at their layout:
 //   veltra-page-shots <folder>
 // Run under a display server (xvfb-run -a), once with QT_SCALE_FACTOR=2 for high-density screens.
-#include "CParamRegisterkarteSeriell.h"
-#include "CSuffixRegisterkarteSeriell.h"
-#include "DeviceFeatures.h"
+#include "config/DeviceFeatures.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
+#include "keys/ui/CSuffixRegisterkarteSeriell.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,13 +1,13 @@
 // The serial parameter page as a technician uses it: what it shows for a reader's values, what it
 // gives back, its checks with their messages and focus, and its enable rules.
-#include "CParamRegisterkarteSeriell.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
 
-#include "ConfigChecks.h"
-#include "DeviceFeatures.h"
-#include "MessageBox.h"
-#include "ScriptedMessageBox.h"
-#include "SheetServices.h"
-#include "StringTable.h"
+#include "config/ConfigChecks.h"
+#include "config/DeviceFeatures.h"
+#include "config/ui/SheetServices.h"
+#include "resources/strings/StringTable.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,17 +1,17 @@
 // The configuration sheet against the reader simulator: pages by feature bits, reading a
 // reader into the pages, programming edited pages back and checking the reader's blocks, the
 // model check and the power-on question, saving and loading .mkr files.
-#include "CDatenRegisterkarteSeriell.h"
-#include "CEingabeBasisRegisterkarteSeriell.h"
-#include "CParamRegisterkarteSeriell.h"
-#include "CSeriellEinstellDlg.h"
-#include "ConfigurationWorkflow.h"
-#include "DeviceFeatures.h"
-#include "MkrFile.h"
-#include "MkrFileChooser.h"
-#include "SheetTestSupport.h"
-#include "SimProcess.h"
-#include "StringTable.h"
+#include "config/DeviceFeatures.h"
+#include "config/MkrFile.h"
+#include "config/ui/CDatenRegisterkarteSeriell.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
+#include "config/ui/CSeriellEinstellDlg.h"
+#include "config/ui/MkrFileChooser.h"
+#include "config/workflow/ConfigurationWorkflow.h"
+#include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
+#include "resources/strings/StringTable.h"
+#include "tests/config/ui/SheetTestSupport.h"
+#include "tests/support/SimProcess.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,10 +1,10 @@
 // The configuration report dialog against the reader simulator: the text of a reader's stored
 // configuration, taking over and closing the opener's connection, the messages when the reader
 // cannot be reached or stops answering.
-#include "CTestDlg.h"
-#include "SheetTestSupport.h"
-#include "SimProcess.h"
-#include "StringTable.h"
+#include "config/ui/CTestDlg.h"
+#include "resources/strings/StringTable.h"
+#include "tests/config/ui/SheetTestSupport.h"
+#include "tests/support/SimProcess.h"
 
 #include <QPushButton>
 

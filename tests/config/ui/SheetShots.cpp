@@ -3,11 +3,11 @@
 //   xvfb-run -a sheet-shots OUTDIR            (100 %)
 //   QT_SCALE_FACTOR=2 xvfb-run -a sheet-shots OUTDIR   (200 %)
 // Writes OUTDIR/sheet-<n>.png per page and OUTDIR/report.png.
-#include "CSeriellEinstellDlg.h"
-#include "CTestDlg.h"
-#include "ReaderConnector.h"
-#include "SheetServices.h"
-#include "SimProcess.h"
+#include "config/ui/CSeriellEinstellDlg.h"
+#include "config/ui/CTestDlg.h"
+#include "config/ui/SheetServices.h"
+#include "config/workflow/ReaderConnector.h"
+#include "tests/support/SimProcess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,12 +30,12 @@ int main(int argc, char** argv) {
     target.connectionString = sim.port();
     target.timeoutMs = 500;
     veltra::sheetServices().connectReader = [&target](QWidget*) {
-        veltra::OpenResult opened = veltra::openConfiguredReader(target);
+        veltra::OpenResult opened = veltra::openReaderConnection(target);
         opened.baudCode = 19200;
         return opened.handle > 0 ? opened : veltra::OpenResult{};
     };
 
-    const veltra::OpenResult opened = veltra::openConfiguredReader(target);
+    const veltra::OpenResult opened = veltra::openReaderConnection(target);
     if (opened.handle <= 0) {
         std::fputs("the simulated reader did not answer\n", stderr);
         return 1;

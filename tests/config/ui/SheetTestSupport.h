@@ -3,10 +3,10 @@
 // on the real connection procedure against a simulated reader.
 #pragma once
 
-#include "MessageBox.h"
-#include "ReaderConnector.h"
-#include "ScriptedMessageBox.h"
-#include "SheetServices.h"
+#include "config/ui/SheetServices.h"
+#include "config/workflow/ReaderConnector.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -66,7 +66,7 @@ protected:
             target.connectionString = port;
             target.baudCode = storedBaud;
             target.timeoutMs = 500;
-            OpenResult opened = openConfiguredReader(target);
+            OpenResult opened = openReaderConnection(target);
             if (opened.handle <= 0) {
                 return OpenResult{};
             }
@@ -74,7 +74,7 @@ protected:
             return opened;
         };
         services.closeReader = [](int& handle) {
-            closeReader(handle);
+            closeReaderConnection(handle);
             handle = 0;
         };
         services.storedBaudCode = [this] { return storedBaud; };
@@ -91,7 +91,7 @@ protected:
         target.connectionString = port;
         target.baudCode = storedBaud;
         target.timeoutMs = 500;
-        return openConfiguredReader(target);
+        return openReaderConnection(target);
     }
 
     QTemporaryDir tempDir;

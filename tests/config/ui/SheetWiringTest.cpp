@@ -1,15 +1,15 @@
 // "Konfigurieren" and "Konfiguration lesen" of the main window against the reader simulator:
 // the main window connects, hands its connection to the sheet or the report, and nothing stays
 // open afterwards. The pages' "Inhalt lesen" opens the report through the program's services.
-#include "../../app/AppTestSupport.h"
-#include "CParamRegisterkarteSeriell.h"
-#include "CSeriellEinstellDlg.h"
-#include "CTestDlg.h"
-#include "DeviceFeatures.h"
-#include "MainFrame.h"
-#include "SheetServices.h"
-#include "SheetServicesInstall.h"
-#include "SimProcess.h"
+#include "app/MainFrame.h"
+#include "app/SheetServicesInstall.h"
+#include "config/DeviceFeatures.h"
+#include "config/ui/CParamRegisterkarteSeriell.h"
+#include "config/ui/CSeriellEinstellDlg.h"
+#include "config/ui/CTestDlg.h"
+#include "config/ui/SheetServices.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/SimProcess.h"
 
 #include <QAction>
 #include <QPushButton>

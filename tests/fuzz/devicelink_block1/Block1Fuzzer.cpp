@@ -1,7 +1,7 @@
 // Block 1 of readers with the older layout, both ways. Arbitrary input as an old reply and as
 // a current block: sizes must hold, and after a round trip the
 // conversion is stable.
-#include "Protocol.h"
+#include "devicelink/Protocol.h"
 
 #include <cstdint>
 #include <cstdlib>

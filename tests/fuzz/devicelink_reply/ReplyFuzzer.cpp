@@ -1,8 +1,8 @@
 // Arbitrary bytes as a reader's reply: the first byte chooses the framing and how the bytes
 // arrive (in chunks of 1..8 bytes), the rest is the byte stream. The scanner and validator
 // must never read outside the queue, and a complete frame must validate to its LEN bytes.
-#include "Identity.h"
-#include "Protocol.h"
+#include "devicelink/Identity.h"
+#include "devicelink/Protocol.h"
 
 #include <cstdint>
 #include <cstdlib>

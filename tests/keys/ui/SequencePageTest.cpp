@@ -1,15 +1,15 @@
 // The sequence editor pages as a technician uses them: adding through the code field and its
 // list, the row that stays selected, deleting, reordering, the messages and the modified flag.
-#include "CEingabeBasisRegisterkarteSeriell.h"
-#include "CEndeRegisterkarteSeriell.h"
-#include "CPrefixRegisterkarteSeriell.h"
-#include "CSuffixRegisterkarteSeriell.h"
-#include "CTermixRegisterkarteSeriell.h"
+#include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
+#include "keys/ui/CEndeRegisterkarteSeriell.h"
+#include "keys/ui/CPrefixRegisterkarteSeriell.h"
+#include "keys/ui/CSuffixRegisterkarteSeriell.h"
+#include "keys/ui/CTermixRegisterkarteSeriell.h"
 
-#include "MessageBox.h"
-#include "ScriptedMessageBox.h"
-#include "SheetServices.h"
-#include "StringTable.h"
+#include "config/ui/SheetServices.h"
+#include "resources/strings/StringTable.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QLineEdit>

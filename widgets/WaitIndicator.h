@@ -2,7 +2,7 @@
 // disabled for the wait and keeps painting, and its state is restored afterwards.
 #pragma once
 
-#include "ReaderLink.h"
+#include "config/workflow/ReaderLink.h"
 
 namespace veltra {
 

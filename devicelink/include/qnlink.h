@@ -83,8 +83,9 @@ extern "C" {
 #define QN_OPEN_FAILED (-1)      /* the link cannot be opened */
 #define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
 #define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
-#define QN_OPEN_HID_MODE (-18)   /* the HID reader did not take the mode message (not given
-                                    until the HID link is built in) */
+#define QN_OPEN_HID_MODE                                                                           \
+    (-18) /* the HID reader did not take the mode message (not given                               \
+             until the HID link is built in) */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */
 #define QN_FLAG_LINE_MASK 0x0F    /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */

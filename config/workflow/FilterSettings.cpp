@@ -1,4 +1,4 @@
-#include "FilterSettings.h"
+#include "config/workflow/FilterSettings.h"
 
 #include <QSettings>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ReaderReads.h"
+#include "config/workflow/ReaderReads.h"
 
 #include <algorithm>
 #include <utility>

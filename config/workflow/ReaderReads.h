@@ -4,9 +4,9 @@
 // veltra-cli all read through these, so a buffer size or an order is decided once.
 #pragma once
 
-#include "ConfigReport.h"
-#include "ReaderConfiguration.h"
-#include "ReaderLink.h"
+#include "config/ConfigReport.h"
+#include "config/ReaderConfiguration.h"
+#include "config/workflow/ReaderLink.h"
 
 #include <array>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "ConfigurationWorkflow.h"
+#include "config/workflow/ConfigurationWorkflow.h"
 
-#include "FilterSettings.h"
-#include "ParamPageRules.h"
-#include "ReaderReads.h"
-#include "StringTable.h"
+#include "config/ParamPageRules.h"
+#include "config/workflow/FilterSettings.h"
+#include "config/workflow/ReaderReads.h"
+#include "resources/strings/StringTable.h"
 
 #include <algorithm>
 #include <array>
@@ -194,7 +194,7 @@ ReaderReading readConfiguration(ReaderLink& link, const ReadingInput& input,
     }
 
     report(callbacks, WorkflowStep::Close);
-    closeReader(link, handle);
+    closeReaderConnection(link, handle);
     return r;
 }
 
@@ -256,7 +256,7 @@ ProgrammingResult programConfiguration(ReaderLink& link, ConfigurationSource& so
 
     auto close = [&] {
         report(callbacks, WorkflowStep::Close);
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
     };
     auto stop = [&](WorkflowMessage message) {
         close();

@@ -1,11 +1,11 @@
-#include "ReaderConnector.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include "keys/KeySequence.h"
 
-#include "DeviceFeatures.h"
-#include "ReaderConfiguration.h"
-#include "ReaderReads.h"
-#include "StringTable.h"
+#include "config/DeviceFeatures.h"
+#include "config/ReaderConfiguration.h"
+#include "config/workflow/ReaderReads.h"
+#include "resources/strings/StringTable.h"
 
 #include <algorithm>
 #include <array>
@@ -65,7 +65,7 @@ std::uint32_t connectionFeatures(InterfaceKind kind, const std::string& connecti
     return features;
 }
 
-void closeReader(ReaderLink& link, int handle) {
+void closeReaderConnection(ReaderLink& link, int handle) {
     if (handle <= 0) {
         return;
     }
@@ -73,11 +73,11 @@ void closeReader(ReaderLink& link, int handle) {
     link.closePort(handle);
 }
 
-void closeReader(int handle) {
-    closeReader(qnLink(), handle);
+void closeReaderConnection(int handle) {
+    closeReaderConnection(qnLink(), handle);
 }
 
-OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target) {
+OpenResult openReaderConnection(ReaderLink& link, const ConnectionTarget& target) {
     OpenResult result;
     result.baudCode = target.baudCode;
     const char* name = target.connectionString.c_str();
@@ -121,7 +121,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     const bool usable =
         type.length == 4 && digit(0) != 0xFF && digit(1) != 0xFF && digit(2) != 0xFF;
     if (!usable) {
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
         result.handle = kOpenNoIdentity;
         return result;
     }
@@ -132,7 +132,7 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     id.modelName = type.modelName;
 
     if (!isSupportedFamily(id.typeCode)) {
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
         result.handle = kOpenUnsupported;
         return result;
     }
@@ -142,13 +142,13 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
 
     const int readerMode = link.supportsReaderMode(handle);
     if (readerMode == 0) {
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
         result.handle = kOpenNoReaderMode;
         return result;
     }
     if (readerMode < 0) {
         // The library no longer knows the handle: the connection is gone.
-        closeReader(link, handle);
+        closeReaderConnection(link, handle);
         result.handle = kOpenNoIdentity;
         return result;
     }
@@ -157,8 +157,8 @@ OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target
     return result;
 }
 
-OpenResult openConfiguredReader(const ConnectionTarget& target) {
-    return openConfiguredReader(qnLink(), target);
+OpenResult openReaderConnection(const ConnectionTarget& target) {
+    return openReaderConnection(qnLink(), target);
 }
 
 std::string firmwareText(unsigned version) {

@@ -1,4 +1,4 @@
-#include "ReaderLink.h"
+#include "config/workflow/ReaderLink.h"
 
 #include "qnlink.h"
 

@@ -1,4 +1,4 @@
-#include "WaitIndicator.h"
+#include "widgets/WaitIndicator.h"
 
 #include <QApplication>
 #include <QCursor>

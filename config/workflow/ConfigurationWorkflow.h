@@ -4,12 +4,12 @@
 // and leave storing settings to the caller.
 #pragma once
 
-#include "ConfigurationModel.h"
-#include "ConfigurationSource.h"
-#include "DeviceFeatures.h"
-#include "ReaderConfiguration.h"
-#include "ReaderConnector.h"
-#include "WorkflowMessage.h"
+#include "config/ConfigurationModel.h"
+#include "config/ConfigurationSource.h"
+#include "config/DeviceFeatures.h"
+#include "config/ReaderConfiguration.h"
+#include "config/WorkflowMessage.h"
+#include "config/workflow/ReaderConnector.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 // caller's business.
 #pragma once
 
-#include "ReaderLink.h"
+#include "config/workflow/ReaderLink.h"
 
 #include <cstdint>
 #include <string>
@@ -34,7 +34,7 @@ struct ReaderIdentity {
     std::string modelName; // the library's model name, at most 30 characters
 };
 
-// Result codes of openConfiguredReader besides a handle.
+// Result codes of openReaderConnection besides a handle.
 inline constexpr int kOpenFailed = 0;        // the interface could not be opened
 inline constexpr int kOpenNoIdentity = -2;   // the reader gave no usable identity (string 151)
 inline constexpr int kOpenUnsupported = -3;  // device type not configured here (string 152)
@@ -63,13 +63,13 @@ std::uint32_t connectionFeatures(InterfaceKind kind, const std::string& connecti
 
 // Opens, searches the baud rate, sets programming mode, identifies, refuses unsupported
 // readers and computes the features. A returned handle is in programming mode and belongs to
-// the caller, who ends it with closeReader.
-OpenResult openConfiguredReader(const ConnectionTarget& target);
-OpenResult openConfiguredReader(ReaderLink& link, const ConnectionTarget& target);
+// the caller, who ends it with closeReaderConnection.
+OpenResult openReaderConnection(const ConnectionTarget& target);
+OpenResult openReaderConnection(ReaderLink& link, const ConnectionTarget& target);
 
 // Ends a connection: operating mode 2, then close. A handle of 0 or less does nothing.
-void closeReader(int handle);
-void closeReader(ReaderLink& link, int handle);
+void closeReaderConnection(int handle);
+void closeReaderConnection(ReaderLink& link, int handle);
 
 // The firmware text "FW V1.xx" of a version number, in the current language.
 std::string firmwareText(unsigned version);

@@ -1,6 +1,6 @@
-#include "MessageBox.h"
+#include "widgets/MessageBox.h"
 
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
 #include <QMessageBox>
 #include <QPushButton>
