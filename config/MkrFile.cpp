@@ -1,8 +1,8 @@
-#include "MkrFile.h"
+#include "config/MkrFile.h"
 
-#include "StringTable.h"
-#include "ini/CIniEx.h"
+#include "config/ini/CIniEx.h"
 #include "keys/AnsiText.h"
+#include "resources/strings/StringTable.h"
 
 #include <filesystem>
 #include <optional>
