@@ -5,6 +5,7 @@
 #include "config/ui/SheetServices.h"
 #include "config/workflow/ReaderReads.h"
 #include "resources/strings/StringTable.h"
+#include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QFontDatabase>
@@ -42,47 +43,6 @@ QString hexByte(std::uint8_t byte) {
 }
 
 } // namespace
-
-void TelegramLine::receive(std::span<const std::uint8_t> bytes, std::int64_t nowMs) {
-    if (bytes.empty()) {
-        return;
-    }
-    // The first bytes after opening are a telegram of their own even when they follow at once.
-    if (count_ == 0 || nowMs - lastByteMs_ > kGapMs) {
-        bytes_.clear();
-        ++count_;
-    }
-    lastByteMs_ = nowMs;
-    bytes_.append(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<qsizetype>(bytes.size()));
-    if (static_cast<std::size_t>(bytes_.size()) > kMaxBytes) {
-        bytes_.remove(0, bytes_.size() - static_cast<qsizetype>(kMaxBytes));
-    }
-}
-
-void TelegramLine::clear() {
-    bytes_.clear();
-}
-
-QString TelegramLine::asciiText() const {
-    QString text;
-    text.reserve(bytes_.size() * 4);
-    for (const char c : bytes_) {
-        // The reader's bytes are 8-bit characters; each one is shown as it is.
-        text += QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
-        text += QStringLiteral("   ");
-    }
-    return text;
-}
-
-QString TelegramLine::hexText() const {
-    QString text;
-    text.reserve(bytes_.size() * 3);
-    for (const char c : bytes_) {
-        text += hexByte(static_cast<std::uint8_t>(c));
-    }
-    return text;
-}
 
 std::uint8_t promptForTest(std::uint8_t blockByte) {
     return blockByte < 0x20 ? std::uint8_t{'?'} : blockByte;

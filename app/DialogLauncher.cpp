@@ -1,4 +1,5 @@
 #include "app/DialogLauncher.h"
+#include "config/workflow/ProfileFilterSettings.h"
 
 #include "app/CFilterParameterDlg.h"
 #include "config/ui/CSeriellEinstellDlg.h"

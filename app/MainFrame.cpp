@@ -14,6 +14,7 @@
 #include "config/workflow/ReaderReads.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QAction>

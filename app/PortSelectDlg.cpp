@@ -6,6 +6,7 @@
 #include "app/PortNames.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QCheckBox>

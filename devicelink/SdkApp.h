@@ -3,6 +3,7 @@
 #ifndef QNLINK_SDKAPP_H
 #define QNLINK_SDKAPP_H
 
+#include "devicelink/HandlePool.h"
 #include "devicelink/RWPort.h"
 
 #include <memory>
@@ -11,18 +12,6 @@
 #include <vector>
 
 namespace qnlink {
-
-// Process-wide numbers in use for one link kind; hands out the lowest free number above base.
-class HandlePool {
-public:
-    explicit HandlePool(int base) : base_(base) {}
-    int acquire();
-    void release(int handle);
-
-private:
-    int base_;
-    std::set<int> used_;
-};
 
 class CQN_LF_SDKApp {
 public:

@@ -66,12 +66,4 @@ void removeWaitIndicator(ReaderLink& link) {
     link.setWaitCallback(nullptr, nullptr);
 }
 
-WaitCursor::WaitCursor() {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-}
-
-WaitCursor::~WaitCursor() {
-    QApplication::restoreOverrideCursor();
-}
-
 } // namespace veltra

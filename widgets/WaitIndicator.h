@@ -19,13 +19,4 @@ void handleReaderWait(int phase);
 // link again (timers, device events) must wait until it is over.
 bool readerWaitActive();
 
-// While alive, shows the wait cursor over the program.
-class WaitCursor {
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 } // namespace veltra

@@ -1,4 +1,5 @@
 #include "config/ui/CSeriellEinstellDlg.h"
+#include "config/workflow/ProfileFilterSettings.h"
 
 #include "config/DataPageRules.h"
 #include "config/DeviceFeatures.h"
@@ -17,6 +18,7 @@
 #include "keys/ui/CTermixRegisterkarteSeriell.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QSettings>

@@ -1,4 +1,5 @@
 #include "config/workflow/ConfigurationWorkflow.h"
+#include "config/workflow/MemoryFilterSettings.h"
 
 #include "config/ParamPageRules.h"
 #include "config/workflow/FilterSettings.h"

@@ -3,7 +3,6 @@
 // first data output.
 #pragma once
 
-#include <map>
 #include <span>
 #include <string>
 
@@ -26,6 +25,9 @@ std::string filterDefault(const std::string& key);
 // before the digits are.
 int checkFilterTexts(std::span<const std::string> texts);
 
+// A filter text as it is stored: upper-cased.
+std::string storedFilterText(std::string text);
+
 class FilterSettings {
 public:
     virtual ~FilterSettings() = default;
@@ -33,23 +35,6 @@ public:
     virtual std::string value(const std::string& key) const = 0;
     // Stores the text upper-cased.
     virtual void setValue(const std::string& key, const std::string& text) = 0;
-};
-
-// The application profile: QSettings("Zem Applikationen", "Quarnel Veltra"), group "Filter".
-class ProfileFilterSettings final : public FilterSettings {
-public:
-    std::string value(const std::string& key) const override;
-    void setValue(const std::string& key, const std::string& text) override;
-};
-
-// Values kept in memory only, for tests and for programs that must not touch the profile.
-class MemoryFilterSettings final : public FilterSettings {
-public:
-    std::string value(const std::string& key) const override;
-    void setValue(const std::string& key, const std::string& text) override;
-
-private:
-    std::map<std::string, std::string> values_;
 };
 
 } // namespace veltra

@@ -4,6 +4,7 @@
 #include "app/CFilterParameterDlg.h"
 #include "app/MainFrame.h"
 #include "config/workflow/FilterSettings.h"
+#include "config/workflow/ProfileFilterSettings.h"
 #include "resources/strings/StringTable.h"
 #include "tests/app/AppTestSupport.h"
 

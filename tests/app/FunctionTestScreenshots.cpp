@@ -8,6 +8,7 @@
 #include "app/CFunktionTestDlg.h"
 #include "app/PortSelection.h"
 #include "config/workflow/FilterSettings.h"
+#include "config/workflow/MemoryFilterSettings.h"
 #include "tests/support/SimProcess.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 // Commands run against a keyboard reader that the device link reports as a HID connection.
 #include "tools/veltra-cli/CliCommands.h"
 #include "config/workflow/FilterSettings.h"
+#include "config/workflow/MemoryFilterSettings.h"
 #include "tests/support/FakeReaderLink.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // logs every exchange in the order it arrives.
 #include "config/workflow/ConfigurationWorkflow.h"
 #include "config/workflow/FilterSettings.h"
+#include "config/workflow/MemoryFilterSettings.h"
 #include "tests/support/FakeReaderLink.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // veltra-cli: identify, save, program and the power-on mode of a reader from a shell.
 #include "config/workflow/FilterSettings.h"
+#include "config/workflow/ProfileFilterSettings.h"
 #include "resources/strings/StringTable.h"
 #include "tools/veltra-cli/CliCommands.h"
 
