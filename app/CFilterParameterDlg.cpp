@@ -2,7 +2,7 @@
 
 #include "config/workflow/FilterSettings.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

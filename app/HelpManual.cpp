@@ -1,7 +1,7 @@
 #include "app/HelpManual.h"
 
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QDesktopServices>
 #include <QDir>

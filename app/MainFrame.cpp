@@ -13,7 +13,7 @@
 #include "config/DeviceFeatures.h"
 #include "config/workflow/ReaderReads.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 

@@ -5,7 +5,7 @@
 #include "app/DialogLauncher.h"
 #include "app/PortNames.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 

@@ -3,6 +3,7 @@
 // connection procedure uses it on its own, without showing the dialog.
 #pragma once
 
+#include "app/PortEnumerator.h"
 #include "config/workflow/ReaderConnector.h"
 
 #include <QString>
@@ -14,35 +15,6 @@
 namespace veltra {
 
 class AppSettings;
-
-enum class PortKind { Serial = 0, Usb = 1, Lan = 2 };
-
-// Where the port lists come from. The program asks the device link; tests give fixed lists.
-class PortEnumerator {
-public:
-    virtual ~PortEnumerator() = default;
-    virtual QStringList list(PortKind kind) = 0;
-    // Whether the Ethernet reader of this name answers a ping.
-    virtual bool ping(const QString& name) = 0;
-    // Readers attached without a usable driver: bit 1 an FTDI reader, bit 2 a virtual COM reader.
-    virtual int devicesWithoutDriver() = 0;
-    // Whether the system's driver for USB virtual COM ports is available.
-    virtual bool cdcDriverInstalled() = 0;
-};
-
-// The device link's enumeration (serial ports, USB readers, network search).
-class DeviceLinkPortEnumerator : public PortEnumerator {
-public:
-    explicit DeviceLinkPortEnumerator(ReaderLink& link = qnLink()) : link_(link) {}
-
-    QStringList list(PortKind kind) override;
-    bool ping(const QString& name) override;
-    int devicesWithoutDriver() override;
-    bool cdcDriverInstalled() override;
-
-private:
-    ReaderLink& link_;
-};
 
 class PortSelection {
 public:

@@ -2,7 +2,7 @@
 
 #include "config/DeviceFeatures.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>

@@ -3,7 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/PortSelection.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QWidget>
 

@@ -2,11 +2,11 @@
 
 #include "app/AppSettings.h"
 #include "app/CFunktionTestDlg.h"
+#include "app/DeviceLinkPortEnumerator.h"
 #include "app/MainFrame.h"
-#include "app/PortSelection.h"
 #include "app/SheetServicesInstall.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QCommandLineParser>

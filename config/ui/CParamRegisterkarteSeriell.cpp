@@ -4,7 +4,7 @@
 #include "config/ui/SheetServices.h"
 #include "keys/AnsiText.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -5,6 +5,7 @@
 #include "config/DeviceFeatures.h"
 #include "config/ui/CDatenRegisterkarteSeriell.h"
 #include "config/ui/CParamRegisterkarteSeriell.h"
+#include "config/ui/DialogMkrFileChooser.h"
 #include "config/ui/MkrFileChooser.h"
 #include "config/ui/SheetServices.h"
 #include "config/workflow/FilterSettings.h"
@@ -17,7 +18,7 @@
 #include "keys/ui/CSuffixRegisterkarteSeriell.h"
 #include "keys/ui/CTermixRegisterkarteSeriell.h"
 #include "resources/strings/StringTable.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "app/AppSettings.h"
-#include "app/PortSelection.h"
+#include "app/PortEnumerator.h"
 #include "tests/support/ScriptedMessageBox.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -6,7 +6,7 @@
 #include "app/AppSettings.h"
 #include "app/CFilterParameterDlg.h"
 #include "app/CFunktionTestDlg.h"
-#include "app/PortSelection.h"
+#include "app/PortEnumerator.h"
 #include "config/workflow/FilterSettings.h"
 #include "config/workflow/MemoryFilterSettings.h"
 #include "tests/support/SimProcess.h"

@@ -5,6 +5,7 @@
 
 #include "app/MainFrame.h"
 #include "app/PortNames.h"
+#include "app/PortSelection.h"
 #include "app/VeltraApp.h"
 #include "config/DeviceFeatures.h"
 

@@ -2,7 +2,7 @@
 // from a script (No once the script is used up).
 #pragma once
 
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QString>
 

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the reader side: the first byte picks the reader type and how the
 // rest is cut into chunks; every frame found is answered by the reader model, and the rest of
 // the input is also read as a state file. Nothing may crash or overrun.
+#include "tools/qn-sim/FrameScanner.h"
 #include "tools/qn-sim/ReaderModel.h"
 #include "tools/qn-sim/SimFrame.h"
 

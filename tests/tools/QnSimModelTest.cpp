@@ -1,4 +1,5 @@
 // The simulator's reader model and frame scanner, in-process.
+#include "tools/qn-sim/FrameScanner.h"
 #include "tools/qn-sim/ReaderModel.h"
 #include "tools/qn-sim/SimFrame.h"
 

@@ -4,6 +4,7 @@
 // on purpose. In reader mode it also sends transponder telegrams.
 #pragma once
 
+#include "tools/qn-sim/FrameScanner.h"
 #include "tools/qn-sim/ReaderModel.h"
 #include "tools/qn-sim/Responder.h"
 #include "tools/qn-sim/SimFrame.h"

@@ -7,7 +7,7 @@
 #include "config/ui/SheetServices.h"
 #include "resources/strings/StringTable.h"
 #include "tests/support/ScriptedMessageBox.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,6 +6,7 @@
 #include "config/ui/CDatenRegisterkarteSeriell.h"
 #include "config/ui/CParamRegisterkarteSeriell.h"
 #include "config/ui/CSeriellEinstellDlg.h"
+#include "config/ui/DialogMkrFileChooser.h"
 #include "config/ui/MkrFileChooser.h"
 #include "config/workflow/ConfigurationWorkflow.h"
 #include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"

@@ -6,7 +6,7 @@
 #include "config/ui/SheetServices.h"
 #include "config/workflow/ReaderConnector.h"
 #include "tests/support/ScriptedMessageBox.h"
-#include "widgets/MessageBox.h"
+#include "widgets/IMessageBox.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "widgets/MessageBox.h"
+#include "widgets/QtMessageBox.h"
 
 #include "resources/strings/StringTable.h"
 
@@ -7,8 +7,6 @@
 
 namespace veltra {
 namespace {
-
-IMessageBox* g_installed = nullptr;
 
 // The texts carry Windows line breaks; a message box shows "\r\n" as one break.
 QString displayText(const QString& text) {
@@ -39,15 +37,6 @@ bool QtMessageBox::askYesNo(QWidget* parent, const QString& text) {
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
-}
-
-IMessageBox& messageBox() {
-    static QtMessageBox standard;
-    return g_installed != nullptr ? *g_installed : standard;
-}
-
-void setMessageBox(IMessageBox* box) {
-    g_installed = box;
 }
 
 } // namespace veltra

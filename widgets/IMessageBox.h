@@ -19,12 +19,6 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
 };
 
-class QtMessageBox final : public IMessageBox {
-public:
-    void show(QWidget* parent, const QString& text, Kind kind) override;
-    bool askYesNo(QWidget* parent, const QString& text) override;
-};
-
 // The message box in use; QtMessageBox until another one is installed. Passing nullptr
 // restores QtMessageBox. The caller keeps ownership of what it installs.
 IMessageBox& messageBox();

@@ -1,4 +1,4 @@
-#include "config/ui/MkrFileChooser.h"
+#include "config/ui/DialogMkrFileChooser.h"
 
 #include "config/MkrFile.h"
 #include "resources/strings/StringTable.h"
