@@ -11,7 +11,7 @@ packages=(
   libgl-dev libvulkan-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libudev-dev libxkbcommon-dev libxkbcommon-x11-dev
-  libhidapi-hidraw0 libhidapi-dev
+  libhidapi-hidraw0 libhidapi-dev libxtst-dev libx11-xcb-dev x11-xkb-utils xkb-data
   xvfb xauth x11-utils imagemagick
   fonts-dejavu-core
   iproute2 iputils-ping
