@@ -2,6 +2,7 @@
 
 #include "config/DataPageRules.h"
 #include "config/DeviceFeatures.h"
+#include "config/HidPageRules.h"
 #include "config/ParamPageRules.h"
 #include "resources/strings/StringTable.h"
 
@@ -66,9 +67,7 @@ MkrSaveResult ConfigurationModel::saveFile(const std::string& path) const {
     }
     MkrContent shown = content_;
     shown.config = shownRecords();
-    if (!isKeyboardReader()) {
-        shown.config.parameters = pageParameters(content_.config.parameters);
-    }
+    shown.config.parameters = shownParameters();
     return saveConfigurationFile(path, shown, features_);
 }
 
@@ -96,10 +95,10 @@ std::optional<WorkflowMessage> ConfigurationModel::checkDataRecords() const {
 }
 
 std::optional<WorkflowMessage> ConfigurationModel::checkParameters() const {
-    if (isKeyboardReader()) {
-        return std::nullopt;
-    }
-    if (const CheckResult failure = checkParameterValues(content_.config.parameters)) {
+    const CheckResult failure =
+        isKeyboardReader() ? checkHidValues(hidValuesFromParameters(content_.config.parameters))
+                           : checkParameterValues(content_.config.parameters);
+    if (failure) {
         return messageOf(*failure);
     }
     return std::nullopt;
@@ -159,10 +158,18 @@ std::optional<WorkflowMessage> ConfigurationModel::takeParameters() {
     if (std::optional<WorkflowMessage> failure = checkParameters()) {
         return failure;
     }
-    if (!isKeyboardReader()) {
-        content_.config.parameters = pageParameters(content_.config.parameters);
-    }
+    content_.config.parameters = shownParameters();
     return std::nullopt;
+}
+
+ReaderParameters ConfigurationModel::shownParameters() const {
+    const ReaderParameters& p = content_.config.parameters;
+    return isKeyboardReader() ? hidParameters(hidValuesFromParameters(p)) : pageParameters(p);
+}
+
+int ConfigurationModel::hidPowerOnMode() const {
+    return isKeyboardReader() ? hidValuesFromParameters(content_.config.parameters).powerOnIndex
+                              : -1;
 }
 
 void ConfigurationModel::baudRateProgrammed(int baudCode) {

@@ -1,5 +1,5 @@
 // The configuration being edited, free of widgets: the model name, the four key sequences, the
-// data records and the parameters (later the HID layout and the LAN fields), with every check
+// data records, the parameters and a keyboard reader's layout, with every check
 // of the configuration sheet's pages. A reading or a .mkr file is loaded into it, it is saved
 // to a file, and the programming sequence writes it. The sheet's pages load from it and save
 // into it; veltra-cli uses it directly, so both run the same checks with the same messages.
@@ -40,7 +40,7 @@ public:
     // The checks, each in the pages' order; nullopt when everything passes.
     // Both data records as their pages check them, then the second against the first.
     std::optional<WorkflowMessage> checkDataRecords() const;
-    // The serial parameter page's checks (keyboard readers have none here).
+    // The parameter page's checks (the serial page's, or the keyboard reader's ranges).
     std::optional<WorkflowMessage> checkParameters() const;
     // What "Speichern" refuses: a failing data record (with the character-count message,
     // whatever the record's own complaint), then the parameters.
@@ -60,10 +60,13 @@ public:
     void baudRateProgrammed(int baudCode) override;
     void selectPowerOnMode(int index) override;
     std::optional<bool> dtrSupported() const override { return dtrSupported_; }
+    int hidPowerOnMode() const override;
 
 private:
     // The records as their pages show them for this reader, with their output flags.
     ReaderConfiguration shownRecords() const;
+    // The parameters as the reader's parameter page shows and programs them.
+    ReaderParameters shownParameters() const;
 
     std::uint32_t features_;
     std::optional<bool> dtrSupported_;

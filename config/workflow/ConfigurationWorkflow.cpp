@@ -1,6 +1,7 @@
 #include "config/workflow/ConfigurationWorkflow.h"
 #include "config/workflow/MemoryFilterSettings.h"
 
+#include "config/HidPageRules.h"
 #include "config/ParamPageRules.h"
 #include "config/workflow/FilterSettings.h"
 #include "config/workflow/ReaderReads.h"
@@ -224,12 +225,11 @@ void loadReading(ConfigurationModel& model, const ReaderReading& reading) {
     }
     model.setDtrSupported(reading.dtrSupported);
     if (model.isKeyboardReader()) {
-        // A keyboard reader's parameter block is written back as it was read, never replaced
-        // by defaults.
-        ReaderParameters parameters = defaultReaderParameters();
-        if (decodeParameterBlock(*reading.parameterBlock, parameters)) {
-            parameters.baudRate = reading.baudCode;
-            content.config.parameters = parameters;
+        // The keyboard reader's page takes the block with its own rules: values out of range
+        // fall back to the page's defaults, a block too short changes nothing.
+        HidPageValues values = hidValuesFromParameters(content.config.parameters);
+        if (hidValuesFromBlock(*reading.parameterBlock, reading.powerOnMode, values).taken) {
+            content.config.parameters = hidParameters(values);
         }
         return;
     }
