@@ -169,9 +169,10 @@ TEST_P(HidReportTest, IdentifiesAndMovesWholeBlocks) {
     for (std::size_t i = 0; i < block.size(); ++i) {
         block[i] = static_cast<std::uint8_t>(0x30 + i);
     }
-    // A set-key message saves the simulator's counters, so the count starts from here.
+    // Once the set-key message is in the state file, so are the reports before it.
     const std::uint8_t setTilde[] = {0x12, '~', 0x02, 0x35};
     ASSERT_EQ(QnHidControlWrite(h, setTilde, 4), 0);
+    ASSERT_TRUE(sim.waitFor("hid_sets", "1"));
     const long before = counter(sim, "hid_round_trips");
     ASSERT_EQ(QnWriteParameterBlock2(h, block.data(), 100), 0) << c.what;
     // The request frame (100 data bytes and 5 or 6 of framing) in as few reports as fit.
@@ -225,9 +226,9 @@ TEST(HidLinkTest, ControlChannelQueriesAndSetsKeys) {
     EXPECT_EQ(QnHidControlWrite(h, setZ, 4), 0);
     ASSERT_EQ(QnHidCommand(h, queryZ, 2, reply.data(), 10), 4);
     EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 4), (Bytes{0x11, 'Z', 0x40, 0x1C}));
-    EXPECT_EQ(sim.value("hid_key.5A"), "40 1C");
-    EXPECT_EQ(counter(sim, "hid_queries"), 3);
-    EXPECT_EQ(counter(sim, "hid_sets"), 1);
+    EXPECT_TRUE(sim.waitFor("hid_key.5A", "40 1C"));
+    EXPECT_TRUE(sim.waitFor("hid_queries", "3"));
+    EXPECT_TRUE(sim.waitFor("hid_sets", "1"));
     EXPECT_EQ(deviceType(h), "244K"); // the command protocol still runs beside it
 
     const Bytes tooLong(8, 0x11); // more than a 9-byte report holds
@@ -239,6 +240,7 @@ TEST(HidLinkTest, ControlChannelQueriesAndSetsKeys) {
     EXPECT_EQ(QnHidControlWrite(refusing, setZ, 4), 0); // fire and forget
     ASSERT_EQ(QnHidCommand(refusing, queryZ, 2, reply.data(), 10), 4);
     EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 4), (Bytes{0x11, 'Z', 0xFF, 0xFF}));
+    EXPECT_TRUE(silentSet.waitFor("hid_sets", "1"));
     EXPECT_EQ(silentSet.value("hid_key.5A"), "02 1D");
 
     Handle echoing(QnOpenPort("1650-000003 HID", 19200, 0, 500));
@@ -257,8 +259,11 @@ TEST(HidLinkTest, ReaderRefusingTheModeMessageDoesNotOpen) {
     SimProcess sim({"--hid", "--hid-fault", "no-mode"});
     useReaders({&sim});
     EXPECT_EQ(QnOpenPort("1650-000001 HID", 19200, 0, 500), QN_OPEN_HID_MODE);
+    // The mode message, and nothing after it.
+    EXPECT_TRUE(sim.waitFor("hid_round_trips", "1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(counter(sim, "hid_round_trips"), 1);
     EXPECT_FALSE(sim.value("hid_mode"));
-    EXPECT_EQ(counter(sim, "hid_round_trips"), 1); // the mode message, and nothing after it
     // Nothing is left behind: the next reader gets the first handle.
     SimProcess good({"--hid", "--serial", "1650-000004"});
     useReaders({&sim, &good});

@@ -26,6 +26,8 @@ constexpr std::uint8_t kSetKey = 0x12;
 constexpr std::uint8_t kNoKey = 0xFF;
 // What a reader answers a query with under the wrong-echo fault instead of 0x11.
 constexpr std::uint8_t kWrongEcho = 0x13;
+// How long after a change of the key table or the counters the state file is rewritten.
+constexpr std::chrono::milliseconds kStateSaveDelay{5};
 
 std::string errnoText(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -203,13 +205,26 @@ void HidServer::flushPending(Clock::time_point now) {
     }
 }
 
+void HidServer::noteChange() {
+    if (!saveDue_) {
+        saveDue_ = Clock::now() + kStateSaveDelay;
+    }
+}
+
+void HidServer::saveIfDue(Clock::time_point now) {
+    if (saveDue_ && now >= *saveDue_) {
+        saveDue_.reset();
+        model_.extraStateChanged();
+    }
+}
+
 bool HidServer::typeText(const std::string& text) {
     if (!typer_) {
         return false;
     }
     typer_->type(text, table_);
     ++typed_;
-    model_.extraStateChanged();
+    noteChange();
     return true;
 }
 
@@ -257,18 +272,19 @@ void HidServer::onControl(int client, const std::vector<std::uint8_t>& message) 
         const std::uint8_t echo = hid_.wrongEcho ? kWrongEcho : kQueryKey;
         // The answer travels like data: the length byte counts the four bytes.
         sendInput(client, {echo, character, modifier, usage}, {});
-        model_.extraStateChanged();
+        noteChange();
     } else if (message.size() >= 4 && message[0] == kSetKey) {
         ++sets_;
         if (!hid_.refuseSet) {
             table_.set(message[1], {message[2], message[3]});
         }
-        model_.extraStateChanged();
+        noteChange();
     }
 }
 
 bool HidServer::onOutputReport(int client, const std::vector<std::uint8_t>& report) {
     ++roundTrips_;
+    noteChange();
     if (report.size() < 2 || report[0] != 0) {
         return false; // only the report without ID exists
     }
@@ -280,11 +296,11 @@ bool HidServer::onOutputReport(int client, const std::vector<std::uint8_t>& repo
             report.begin() + 2, report.begin() + 2 + static_cast<std::ptrdiff_t>(n));
         if (message.size() >= 2 && message[0] == kModeMessage) {
             if (hid_.noMode) {
-                model_.extraStateChanged();
+                noteChange();
                 return false; // the reader stalls the report it does not take
             }
             modeValue_ = message[1];
-            model_.extraStateChanged();
+            noteChange();
             return true;
         }
         onControl(client, message);
@@ -356,6 +372,7 @@ bool HidServer::run(std::string* error) {
             processFrames(dataClient_, true);
         }
         flushPending(now);
+        saveIfDue(now);
 
         std::optional<Clock::time_point> wake;
         auto wakeAt = [&](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
@@ -367,6 +384,9 @@ bool HidServer::run(std::string* error) {
         }
         if (!pending_.empty()) {
             wakeAt(pending_.front().due);
+        }
+        if (saveDue_) {
+            wakeAt(*saveDue_);
         }
         int timeoutMs = -1;
         if (wake) {
@@ -386,6 +406,9 @@ bool HidServer::run(std::string* error) {
             return false;
         }
         if ((fds[0].revents & POLLIN) != 0) {
+            if (saveDue_) {
+                saveIfDue(*saveDue_);
+            }
             return true;
         }
         if ((fds[1].revents & POLLIN) != 0) {

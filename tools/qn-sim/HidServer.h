@@ -81,6 +81,10 @@ private:
     bool typeText(const std::string& text);
     std::string stateText() const;
     void dropClient(int client);
+    // The key table and counters changed: the state file is rewritten shortly after, once for
+    // a burst of messages (a layout read sends 95 queries back to back).
+    void noteChange();
+    void saveIfDue(Clock::time_point now);
 
     ReaderModel& model_;
     ServerOptions options_;
@@ -98,6 +102,7 @@ private:
     std::deque<Pending> pending_;
     Clock::time_point lastInput_{};
     std::optional<Clock::time_point> nextTelegram_;
+    std::optional<Clock::time_point> saveDue_;
     std::optional<int> modeValue_;
     long queries_ = 0;
     long sets_ = 0;

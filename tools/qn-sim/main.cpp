@@ -112,10 +112,10 @@ USB HID keyboard reader (vendor 16C0, product 2913):
   11 c modifier usage (FF FF: no key); 12 c modifier usage sets the key of c (usage 0 removes
   it). The key table starts as the US layout (Shift = modifier 02).
   State file: hid_mode=v (once a mode message came), hid_queries=N, hid_sets=N (set-key
-  messages received, also refused ones), hid_round_trips=N (output reports received; written
-  with the next change), hid_typed=N (telegrams and texts typed), hid_key.CC=MM UU for every
-  character CC (hex) the table has a key for. hid_key entries of a state file replace the
-  US table.
+  messages received, also refused ones), hid_round_trips=N (output reports received),
+  hid_typed=N (telegrams and texts typed), hid_key.CC=MM UU for every character CC (hex) the
+  table has a key for. These are written 5 ms after they change (once for a burst of
+  messages), other changes at once. hid_key entries of a state file replace the US table.
 
   --help                 this text
 )";
