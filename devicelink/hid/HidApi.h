@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-namespace qnlink {
-
-// The few hidapi types the link uses, declared as hidapi 0.13 lays them out.
+// The few hidapi types the link uses, declared as hidapi 0.13 lays them out, at global scope
+// and with C linkage as hidapi declares them: the entry points are called through pointers of
+// exactly these types.
 extern "C" {
 struct hid_device_;
 typedef struct hid_device_ hid_device;
@@ -30,6 +30,8 @@ struct hid_device_info {
     int bus_type; // hid_bus_type, an enum
 };
 }
+
+namespace qnlink {
 
 class HidApi {
 public:

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <spawn.h>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -64,7 +65,9 @@ public:
                 continue;
             }
             name_ = ":" + std::to_string(n);
-            pid_ = spawn({"Xvfb", name_, "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+            // -noreset: the server keeps its keyboard layout when its last client leaves.
+            pid_ = spawn(
+                {"Xvfb", name_, "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
         }
         const auto end = Clock::now() + std::chrono::seconds(10);
         while (pid_ > 0 && Clock::now() < end) {
@@ -98,6 +101,9 @@ private:
 class TypingTarget {
 public:
     explicit TypingTarget(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+        if (display_ == nullptr) {
+            throw std::runtime_error("cannot open display " + display);
+        }
         const int screen = DefaultScreen(display_);
         window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, 200, 100, 0, 0,
                                       WhitePixel(display_, screen));
