@@ -4,8 +4,11 @@
 #include "devicelink/MultiString.h"
 #include "devicelink/SdkApp.h"
 #include "devicelink/ftdi/FtdiLibrary.h"
+#include "devicelink/hid/HidEnumeration.h"
 #include "devicelink/serial/SerialEnumeration.h"
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 using qnlink::CQN_LF_SDKApp;
@@ -25,6 +28,26 @@ int withPort(int handle, Op&& op) {
     return op(*port);
 }
 
+// USB readers are listed only when the first four characters of their name, read as a decimal
+// number, are one of the maker's product numbers.
+bool isListedProductNumber(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    int number = 0;
+    for (int i = 0; i < 4; ++i) {
+        const char c = name[static_cast<std::size_t>(i)];
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number == 1100 || number == 1124 || number == 1136 || number == 1140 ||
+           (number >= 1310 && number <= 1319) || (number >= 1620 && number <= 1639) ||
+           (number >= 1650 && number <= 1659) || number == 1680 ||
+           (number >= 2000 && number <= 2099);
+}
+
 int emptyList(char* buffer, int size) {
     return qnlink::writeMultiString({}, buffer, size);
 }
@@ -42,9 +65,30 @@ int QnListComPorts(char* buffer, int size) {
 }
 
 int QnListUsbDevices(char* buffer, int size) {
-    // FTDI devices need the D2XX library's device list and HID readers the HID link; until
-    // those links are present no USB reader is listed.
-    return emptyList(buffer, size);
+    std::vector<std::string> names;
+    // FTDI readers come first, by serial number, once the D2XX link lists them.
+    for (const std::string& hid : qnlink::listHidReaderNames()) {
+        names.push_back(hid);
+    }
+    std::erase_if(names, [](const std::string& name) { return !isListedProductNumber(name); });
+    return qnlink::writeMultiString(names, buffer, size);
+}
+
+int QnHidDevicePath(const char* name, char* buffer, int size) {
+    if (name == nullptr) {
+        return -1;
+    }
+    const qnlink::PortName parsed = qnlink::parsePortName(name);
+    if (parsed.kind != qnlink::LinkKind::Hid) {
+        return -1;
+    }
+    const std::string path = qnlink::hidReaderPath(parsed.name);
+    if (path.empty() || buffer == nullptr || size < 0 ||
+        path.size() + 1 > static_cast<std::size_t>(size)) {
+        return -1;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<int>(path.size());
 }
 
 int QnFindUsbDevicesWithoutDriver(void) {

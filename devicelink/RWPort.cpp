@@ -1,5 +1,6 @@
 #include "devicelink/RWPort.h"
 
+#include "devicelink/hid/HidLink.h"
 #include "devicelink/serial/USBSerialPort.h"
 #include "qnlink.h"
 
@@ -141,8 +142,19 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
     case LinkKind::Serial:
         link_ = CUSBSerialPort::open(name_.name, name_.device, baudRate, lineFormat, queue_);
         return link_ ? 0 : QN_OPEN_FAILED;
+    case LinkKind::Hid: {
+        std::unique_ptr<HidLink> hid;
+        if (const int result = HidLink::open(name_.name, queue_, hid); result != 0) {
+            return result;
+        }
+        // The reader must take the mode message 0 before anything else is said to it.
+        if (!hid->sendModeMessage(0)) {
+            return QN_OPEN_HID_MODE;
+        }
+        link_ = std::move(hid);
+        return 0;
+    }
     case LinkKind::Ftdi: // the D2XX link (ftdi/) drives the serial port class by serial number
-    case LinkKind::Hid:  // hid/: open by listed name, then the mode message (QN_OPEN_HID_MODE)
     case LinkKind::Tcp:  // tcp/: connect to device:tcpPort, then the socket thread
         // These links are not part of this build of the library yet.
         return QN_OPEN_FAILED;
@@ -185,6 +197,10 @@ bool CQN_RW_Port::waitForReply(bool directInput) {
         bool sliceOver = false;
         if (directInput && link_->awaitInput(sliceEnd)) {
             sliceOver = Clock::now() >= sliceEnd;
+        } else if (!link_->usable()) {
+            // The device has gone for good (an unplugged HID reader): no reply can come.
+            lastError_ = QN_ERR_TIMEOUT;
+            return false;
         } else {
             directInput = false; // the device went away: its thread has ended
             sliceOver = !queue_.waitForChange(generation, sliceEnd);

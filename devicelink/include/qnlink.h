@@ -6,11 +6,24 @@
  *
  * Links
  *   Built in: serial ports (RS-232 and USB virtual COM ports, including the stable names under
- *   /dev/serial/).
- *   Not built yet: USB HID keyboard readers, FTDI USB devices (D2XX) and Ethernet readers (TCP
- *   link, module configuration, ping). Their names are recognised, but opening one gives
- *   QN_OPEN_FAILED, their lists are empty, and the HID and LAN operations below give the
- *   results stated there. So today every connection is a serial one.
+ *   /dev/serial/) and USB HID keyboard readers (through hidapi, see below).
+ *   Not built yet: FTDI USB devices (D2XX) and Ethernet readers (TCP link, module
+ *   configuration, ping). Their names are recognised, but opening one gives QN_OPEN_FAILED,
+ *   their lists are empty, and the LAN operations below give the results stated there.
+ *
+ * USB HID readers
+ *   hidapi is loaded at run time: the file named by the environment variable
+ *   QN_HIDAPI_LIBRARY, else libhidapi-hidraw.so.0 from the library search path. Without it no
+ *   HID reader is listed and HID names fail to open (QN_OPEN_FAILED); everything else works.
+ *   Readers: vendor 0x16C0 product 0x2913, vendor 0x1C40 product 0x05AB, 0x05AD, 0x05AE or
+ *   0x05AF; listed as "<serial number> HID", or "1319-???? HID" without a serial number; a name
+ *   present twice is listed once and opens the first. Opening sends the mode message 0
+ *   (QN_OPEN_HID_MODE when the reader refuses it), closing the mode message 1. The reader
+ *   command protocol travels in data reports whose sizes come from the reader's report
+ *   descriptor (9 bytes each when it cannot be read). A reader unplugged while open ends its
+ *   connection: the exchange fails with QN_ERR_TIMEOUT and the handle is unknown from then on.
+ *   Linux gives access to the reader through its hidraw node; without read and write permission
+ *   on it the open gives QN_OPEN_NO_PERMISSION and QnHidDevicePath names the node.
  *
  * Results
  *   - status operations:   0 on success, -1 on failure
@@ -50,8 +63,8 @@
  *   used from one thread at a time. Opening is serialised inside the library.
  *
  * The library depends on nothing beyond the C++ standard library and the POSIX/Linux system
- * interfaces. It only tries whether FTDI's libftd2xx.so can be loaded, for
- * QnFindUsbDevicesWithoutDriver; hidapi is not used yet.
+ * interfaces. hidapi is loaded at run time when a HID operation needs it; of FTDI's
+ * libftd2xx.so it only tries whether it can be loaded, for QnFindUsbDevicesWithoutDriver.
  */
 #ifndef QNLINK_H
 #define QNLINK_H
@@ -83,9 +96,10 @@ extern "C" {
 #define QN_OPEN_FAILED (-1)      /* the link cannot be opened */
 #define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
 #define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
-#define QN_OPEN_HID_MODE                                                                           \
-    (-18) /* the HID reader did not take the mode message (not given                               \
-             until the HID link is built in) */
+#define QN_OPEN_NO_PERMISSION                                                                      \
+    (-13) /* the HID reader is present, but this user may not read and write its device node       \
+             (QnHidDevicePath names it); a udev rule giving the logged-in user access fixes it */
+#define QN_OPEN_HID_MODE (-18) /* the HID reader did not take the mode message */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */
 #define QN_FLAG_LINE_MASK 0x0F    /* 0 = 8N1, 1 = 8E1, 2 = 8O1, 3 = 8N2, other = 8N1 */
@@ -111,9 +125,16 @@ QN_API int QnGetLibraryVersion(void);
  * ports without a UART are left out. Read from sysfs: /sys, or the folder named by the
  * environment variable QN_SYSFS_ROOT. A buffer of size < 1 gets nothing and the result is 0. */
 QN_API int QnListComPorts(char* buffer, int size);
-/* Multi-string of FTDI readers (serial numbers) and HID readers ("<serial> HID"). Lists no
- * device until the FTDI and HID links are built in (result 1, a single NUL). */
+/* Multi-string of USB readers: FTDI readers by serial number (none until the FTDI link is built
+ * in), then HID readers ("<serial> HID"). Only names whose first four characters are one of the
+ * maker's product numbers are listed: 1100, 1124, 1136, 1140, 1310..1319, 1620..1639,
+ * 1650..1659, 1680, 2000..2099. */
 QN_API int QnListUsbDevices(char* buffer, int size);
+/* Device node (on Linux the hidraw node, e.g. "/dev/hidraw3") of the first present HID reader
+ * with this name; a ":<address>" suffix is ignored. Meant for the message after an open ended
+ * with QN_OPEN_NO_PERMISSION. Returns the length of the path, or -1 when there is no such
+ * reader, hidapi cannot be loaded or the path does not fit the buffer with its NUL. */
+QN_API int QnHidDevicePath(const char* name, char* buffer, int size);
 /* Bit set: 1 = an FTDI reader (0403:E130) is present while libftd2xx.so cannot be loaded,
  * 2 = a virtual-COM reader (1C40:05AC) is present and none of its interfaces has a driver. */
 QN_API int QnFindUsbDevicesWithoutDriver(void);
@@ -129,18 +150,19 @@ QN_API int QnIsCdcDriverInstalled(void);
  * framing found is kept.
  * Afterwards timeoutMs applies to every exchange.
  * QN_OPEN_FAILED: no such port, held by someone else (serial ports are opened exclusively),
- * not a terminal, a rate the port does not take, or a link kind not built in. */
+ * not a terminal, a rate the port does not take, no such HID reader or no hidapi, or a link
+ * kind not built in. HID readers also give QN_OPEN_NO_PERMISSION and QN_OPEN_HID_MODE. */
 QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeoutMs);
 /* 0, or -1 for an unknown handle. */
 QN_API int QnClosePort(int handle);
 /* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
 QN_API int QnGetLastError(int handle);
-/* Length of the name (serial: as opened, without bus address; once those links are built, TCP:
- * the resolved host address, HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit
+/* Length of the name (serial: as opened, without bus address; HID: the listed name; once that
+ * link is built, TCP: the resolved host address), -1 with QN_ERR_BUFFER if it does not fit
  * with its NUL; -1 without touching the buffer for an unknown handle. */
 QN_API int QnGetPortName(int handle, char* buffer, int size);
-/* 1 for a TCP or a HID connection, else 0 (always 0 until those links are built); -1 for an
- * unknown handle. */
+/* 1 for a TCP (none until that link is built) or a HID connection, else 0; -1 for an unknown
+ * handle. HID handles count from 10001. */
 QN_API int QnIsLanConnection(int handle);
 QN_API int QnIsHidConnection(int handle);
 /* 1 when the reader's type supports reader mode, 0 when not, -1 for an unknown handle. */
@@ -204,15 +226,23 @@ QN_API int QnWriteParameterBlock6(int handle, const unsigned char* data, int len
 QN_API int QnTransact(int handle, int command, const unsigned char* data, int length,
                       unsigned char* reply, int replySize);
 /* Sends bytes unframed on the link. 0 / -1: QN_ERR_BUFFER when the link's write buffer
- * (512 bytes on serial ports) cannot take them beside what is still pending. */
+ * (512 bytes on serial ports) cannot take them beside what is still pending, or a HID reader
+ * does not take its data reports. */
 QN_API int QnWriteRaw(int handle, const unsigned char* data, int length);
 /* Moves up to size received bytes out of the connection's queue; returns the count (0 when
  * there are none or size < 1). */
 QN_API int QnReadReceived(int handle, unsigned char* buffer, int size);
 
 /* ---- HID control channel --------------------------------------------------------------------
- * -1 on connections without one (last error unchanged), which until the HID link is built are
- * all connections; QN_ERR_LENGTH for a negative length. */
+ * Short messages to a HID reader beside the command protocol, at most report length - 2 bytes.
+ * -1 on connections without one (every connection but a HID one; last error unchanged), for a
+ * message too long for one report and when the reader is gone; QN_ERR_LENGTH for a negative
+ * length.
+ * QnHidCommand: sends the message and waits up to 100 ms for the answer; an answer of more than
+ * two bytes that starts with the first byte sent is copied (at most replySize bytes) and the
+ * count returned; any other answer, or none, gives -1.
+ * QnHidControlWrite: sends the message, waits 15 ms for the reader to act on it and gives 0;
+ * -1 when the reader does not take the report. */
 QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                         int replySize);
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);

@@ -6,6 +6,10 @@
 //   EXPECT_EQ(sim.block(6), (std::vector<uint8_t>{0x01, 0x0A, 0x3F, 0x05}));
 //   EXPECT_EQ(sim.state().at("stored_mode"), "1");
 //
+// With --hid the simulator is a USB HID reader: port() is its socket path, to be listed in
+// QN_SIM_HID_SOCKETS for the stand-in hidapi, and typeText() makes it type a text into the X
+// display (it must have been started with --type-into-display).
+//
 // Without a --state option among the arguments the simulator gets a state file in a fresh
 // temporary folder, which is removed again with the object; its standard error goes to a log
 // there too (log()). The destructor stops the child
@@ -30,6 +34,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -82,7 +88,8 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // The pty slave device to open as the serial port, e.g. "/dev/pts/7".
+    // The pty slave device to open as the serial port, e.g. "/dev/pts/7"; with --hid the
+    // simulator's socket path.
     const std::string& port() const {
         return port_;
     }
@@ -179,6 +186,34 @@ public:
     bool waitFor(const std::string& key, const std::string& expected,
                  std::chrono::milliseconds timeout = std::chrono::seconds(3)) const {
         return waitForValue(key, expected, timeout);
+    }
+
+    // HID face only: types the text into the X display, key by key from the reader's key table;
+    // returns once it is typed. False when the simulator cannot be reached or has no display.
+    bool typeText(const std::string& text,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (port_.size() >= sizeof address.sun_path) {
+            return false;
+        }
+        std::memcpy(address.sun_path, port_.c_str(), port_.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            return false;
+        }
+        const std::string packet = "T" + text; // the simulator's type message
+        bool typed = false;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(packet.size())) {
+            pollfd p{fd, POLLIN, 0};
+            char answer[2] = {0, 1};
+            typed = ::poll(&p, 1, static_cast<int>(timeout.count())) == 1 &&
+                    ::recv(fd, answer, sizeof answer, 0) == 2 && answer[0] == 'A' && answer[1] == 0;
+        }
+        ::close(fd);
+        return typed;
     }
 
     // Stops the simulator (SIGTERM, SIGKILL after 2 s) and returns its exit status as from

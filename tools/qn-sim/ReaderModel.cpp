@@ -408,6 +408,9 @@ std::string ReaderModel::stateText() const {
     }
     out << "relay=" << relay_ << '\n';
     out << "buzzer_count=" << buzzerCount_ << '\n';
+    if (extraState_) {
+        out << extraState_();
+    }
     return out.str();
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -70,6 +71,10 @@ public:
     // applyState() takes the values of a parsed file (unknown keys and malformed values are
     // skipped, see the returned list).
     void setStateFile(std::string path) { statePath_ = std::move(path); }
+    // Lines a face of the simulator adds to the state file (the HID face's key table and
+    // counters); extraStateChanged() saves the file after they changed.
+    void setExtraState(std::function<std::string()> lines) { extraState_ = std::move(lines); }
+    void extraStateChanged() { changed(); }
     std::vector<std::string> applyState(const StateMap& state);
     std::string stateText() const;
     bool saveState(std::string* error) const;
@@ -105,6 +110,7 @@ private:
     int buzzerCount_ = 0;
     std::string statePath_;
     std::string saveError_;
+    std::function<std::string()> extraState_;
 };
 
 // Capabilities that follow from a type code and firmware version character.

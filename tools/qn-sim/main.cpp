@@ -1,4 +1,5 @@
 // qn-sim: a reader on a pseudo-terminal, for trying the configuration tool and for tests.
+#include "tools/qn-sim/HidServer.h"
 #include "tools/qn-sim/PtyServer.h"
 #include "tools/qn-sim/ReaderModel.h"
 
@@ -18,7 +19,8 @@ const char kUsage[] =
 
 Behaves like a Quarnel Veltra reader on a pseudo-terminal. Prints the device path of the
 terminal (e.g. /dev/pts/7) alone on the first line of standard output, then answers requests
-until it receives SIGTERM or SIGINT (exit status 0).
+until it receives SIGTERM or SIGINT (exit status 0). With --hid it is a USB HID keyboard
+reader instead, reached through the stand-in hidapi library, and prints its socket path.
 
 Reader:
   --type HEX             device type code, 3 hex digits [244]
@@ -79,15 +81,64 @@ A state file's type and version take the place of --type and --version.
 Status bytes of refused requests: 01 unknown command, 02 wrong data length, 03 value not
 allowed.
 
+USB HID keyboard reader (vendor 16C0, product 2913):
+  --hid                  be a HID reader on a Unix socket (SOCK_SEQPACKET) instead of a
+                         terminal; the stand-in hidapi (libqn-hidapi-standin.so) finds it through
+                         QN_SIM_HID_SOCKETS. The command protocol travels in data reports;
+                         --baud, --line, --pace and --link do not apply
+  --socket PATH          socket path [a fresh temporary folder]/reader.sock
+  --serial TEXT          USB serial number string, UTF-8 [1650-000001]
+  --no-serial            no serial number string (listed as "1319-???? HID")
+  --report-length IN,OUT input and output report length, report ID included, 3..4096 and
+                         3..64 [9,9]
+  --hid-path PATH        device path hidapi reports [qn-sim:<socket path>]. When PATH names an
+                         existing file, the stand-in opens the device only if it can open that
+                         file for reading and writing, as hidapi opens a hidraw node
+  --hid-fault KIND       (may be repeated)
+                           query-ff     answer every key query with FF FF
+                           refuse-set   drop set-key messages (the key table stays as it is)
+                           wrong-echo   answer key queries with 13 instead of 11 first
+                           no-mode      stall the output report of the mode message, so the
+                                        write fails and the device link refuses to open (-18)
+                           long-length  full data reports carry a length byte larger than the
+                                        report
+  --type-into-display    type reader-mode telegrams into the X display in DISPLAY through
+                         XTest, key by key from the key table (CR as Return, TAB as Tab, LF and
+                         characters without a key left out)
+  --type-text TEXT       type TEXT once after start (with --type-into-display); \r \t \xHH
+                         are understood. A client can also send a text to type (SimProcess::
+                         typeText)
+  Control messages: 10 v mode message (v recorded as hid_mode); 11 c key query, answered
+  11 c modifier usage (FF FF: no key); 12 c modifier usage sets the key of c (usage 0 removes
+  it). The key table starts as the US layout (Shift = modifier 02).
+  State file: hid_mode=v (once a mode message came), hid_queries=N, hid_sets=N (set-key
+  messages received, also refused ones), hid_round_trips=N (output reports received),
+  hid_typed=N (telegrams and texts typed), hid_key.CC=MM UU for every character CC (hex) the
+  table has a key for. These are written 5 ms after they change (once for a burst of
+  messages), other changes at once. hid_key entries of a state file replace the US table.
+
   --help                 this text
 )";
 
 qnsim::PtyServer* g_server = nullptr;
+qnsim::HidServer* g_hidServer = nullptr;
 
 extern "C" void onSignal(int) {
     if (g_server != nullptr) {
         g_server->requestStop();
     }
+    if (g_hidServer != nullptr) {
+        g_hidServer->requestStop();
+    }
+}
+
+void installSignalHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 [[noreturn]] void fail(const std::string& message) {
@@ -131,6 +182,44 @@ std::string unescape(const std::string& text) {
     return out;
 }
 
+// The HID face: the key table from the state file when it holds one, else the US layout.
+int runHid(qnsim::ReaderModel& model, const qnsim::ServerOptions& options,
+           const qnsim::HidOptions& hid, const qnsim::StateMap& state) {
+    qnsim::HidKeyTable table = qnsim::HidKeyTable::us();
+    bool tableLoaded = false;
+    for (const auto& [key, value] : state) {
+        if (key.rfind("hid_key.", 0) != 0) {
+            continue;
+        }
+        if (!tableLoaded) {
+            table = qnsim::HidKeyTable();
+            tableLoaded = true;
+        }
+        if (!table.applyStateEntry(key, value)) {
+            std::fprintf(stderr, "qn-sim: state file: ignored malformed value of '%s'\n",
+                         key.c_str());
+        }
+    }
+    qnsim::HidServer server(model, options, hid, table);
+    std::string error;
+    if (!server.open(&error)) {
+        std::fprintf(stderr, "qn-sim: %s\n", error.c_str());
+        return 1;
+    }
+    model.extraStateChanged();
+    g_hidServer = &server;
+    installSignalHandlers();
+    std::printf("%s\n", server.socketPath().c_str());
+    std::fflush(stdout);
+    const bool ok = server.run(&error);
+    g_hidServer = nullptr;
+    if (!ok) {
+        std::fprintf(stderr, "qn-sim: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +227,8 @@ int main(int argc, char** argv) {
     qnsim::ServerOptions options;
     std::string statePath;
     std::string linkPath;
+    bool hidFace = false;
+    qnsim::HidOptions hid;
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -223,6 +314,46 @@ int main(int argc, char** argv) {
             options.intervalMs = static_cast<int>(parseNumber(arg, needValue(), 10, 0, 3600000));
         } else if (arg == "--link") {
             linkPath = needValue();
+        } else if (arg == "--hid") {
+            hidFace = true;
+        } else if (arg == "--socket") {
+            hid.socketPath = needValue();
+        } else if (arg == "--serial") {
+            hid.serial = needValue();
+            if (hid.serial->empty() || hid.serial->find('\n') != std::string::npos) {
+                fail("--serial needs a text of one line; --no-serial for none");
+            }
+        } else if (arg == "--no-serial") {
+            hid.serial.reset();
+        } else if (arg == "--report-length") {
+            const std::string v = needValue();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) {
+                fail("--report-length needs IN,OUT");
+            }
+            hid.inputLength = static_cast<int>(parseNumber(arg, v.substr(0, comma), 10, 3, 4096));
+            hid.outputLength = static_cast<int>(parseNumber(arg, v.substr(comma + 1), 10, 3, 64));
+        } else if (arg == "--hid-path") {
+            hid.devicePath = needValue();
+        } else if (arg == "--hid-fault") {
+            const std::string v = needValue();
+            if (v == "query-ff") {
+                hid.queryAllFF = true;
+            } else if (v == "refuse-set") {
+                hid.refuseSet = true;
+            } else if (v == "wrong-echo") {
+                hid.wrongEcho = true;
+            } else if (v == "no-mode") {
+                hid.noMode = true;
+            } else if (v == "long-length") {
+                hid.longLength = true;
+            } else {
+                fail("unknown HID fault kind '" + v + "'");
+            }
+        } else if (arg == "--type-into-display") {
+            hid.typeIntoDisplay = true;
+        } else if (arg == "--type-text") {
+            hid.typeText = unescape(needValue());
         } else {
             fail("unknown option '" + arg + "'");
         }
@@ -250,6 +381,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (hidFace) {
+        return runHid(model, options, hid, haveState ? state : qnsim::StateMap{});
+    }
+
     qnsim::PtyServer server(model, options);
     std::string error;
     if (!server.open(&error)) {
@@ -266,12 +401,7 @@ int main(int argc, char** argv) {
     }
 
     g_server = &server;
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    installSignalHandlers();
 
     std::printf("%s\n", server.slavePath().c_str());
     std::fflush(stdout);
