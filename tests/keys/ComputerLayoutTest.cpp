@@ -53,11 +53,13 @@ const std::initializer_list<Placement> kGerman = {
 TEST(ComputerLayout, NamedLayoutsTypeWhatTheyShould) {
     struct Case {
         const char* layout;
+        const char* variant;
         std::initializer_list<Placement> placements;
     };
     const Case cases[] = {
-        {"de", kGerman},
+        {"de", nullptr, kGerman},
         {"fr",
+         nullptr,
          {{'a', 16, KeyLayout::Normal},
           {'q', 30, KeyLayout::Normal},
           {'z', 17, KeyLayout::Normal},
@@ -70,6 +72,7 @@ TEST(ComputerLayout, NamedLayoutsTypeWhatTheyShould) {
           {'!', 53, KeyLayout::Normal},
           {',', 50, KeyLayout::Normal}}},
         {"gb",
+         nullptr,
          {{'#', 43, KeyLayout::Normal},
           {'~', 43, KeyLayout::Shift},
           {'"', 3, KeyLayout::Shift},
@@ -78,6 +81,7 @@ TEST(ComputerLayout, NamedLayoutsTypeWhatTheyShould) {
           {'|', 86, KeyLayout::Shift},
           {'q', 16, KeyLayout::Normal}}},
         {"us",
+         nullptr,
          {{'q', 16, KeyLayout::Normal},
           {'Q', 16, KeyLayout::Shift},
           {'@', 3, KeyLayout::Shift},
@@ -86,13 +90,21 @@ TEST(ComputerLayout, NamedLayoutsTypeWhatTheyShould) {
           {'\\', 43, KeyLayout::Normal},
           {'`', 41, KeyLayout::Normal},
           {'/', 53, KeyLayout::Normal}}},
+        // Dead keys on the lower levels: the plain characters need AltGr, or Shift and AltGr,
+        // which counts as Shift.
+        {"us",
+         "intl",
+         {{'\'', 40, KeyLayout::AltGr},
+          {'"', 40, KeyLayout::Shift},
+          {'`', 41, KeyLayout::AltGr},
+          {'~', 41, KeyLayout::Shift}}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.layout);
+        SCOPED_TRACE(std::string(c.layout) + (c.variant != nullptr ? c.variant : ""));
         KeyLayout table;
-        ASSERT_TRUE(ComputerLayoutFromNames(c.layout, nullptr, table));
+        ASSERT_TRUE(ComputerLayoutFromNames(c.layout, c.variant, table));
         expectPlacements(table, c.placements);
-        // Nothing outside the ASCII characters, no AltGr character where there is no AltGr.
+        // Nothing outside the printable ASCII characters.
         for (const auto& entry : table.entries) {
             for (const std::uint8_t ch : entry) {
                 EXPECT_TRUE(ch == 0 || (ch >= 0x20 && ch <= 0x7E));
