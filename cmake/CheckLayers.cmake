@@ -16,7 +16,7 @@ function(layer_of path out)
     set(rules
         "app/=5"
         "widgets/=4" "config/ui/=4" "keys/ui/=4"
-        "tools/=3" "config/workflow/=3"
+        "tools/=3" "config/workflow/=3" "keys/workflow/=3"
         "config/=2" "keys/=2" "resources/strings/=2"
         "devicelink/=1")
     foreach(rule IN LISTS rules)

@@ -107,6 +107,13 @@ public:
     int readReceived(int handle, unsigned char* buffer, int size) override {
         return QnReadReceived(handle, buffer, size);
     }
+    int hidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
+                   int replySize) override {
+        return QnHidCommand(handle, data, length, reply, replySize);
+    }
+    int hidControlWrite(int handle, const unsigned char* data, int length) override {
+        return QnHidControlWrite(handle, data, length);
+    }
     int lanReadRemoteHost(const char* portName, char* address, int* port) override {
         return QnLanReadRemoteHost(portName, address, port);
     }

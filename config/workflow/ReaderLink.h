@@ -67,6 +67,12 @@ public:
     // Reader mode: bytes sent unframed, and what the reader sent on its own since the last call.
     virtual int writeRaw(int handle, const unsigned char* data, int length) = 0;
     virtual int readReceived(int handle, unsigned char* buffer, int size) = 0;
+    // The HID control channel of a keyboard reader: a control message with its answer (the
+    // answer's length, or -1 without a usable answer), and one without an answer (0 when the
+    // reader took it, else -1). Other connections have no control channel: -1.
+    virtual int hidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
+                           int replySize) = 0;
+    virtual int hidControlWrite(int handle, const unsigned char* data, int length) = 0;
     virtual int lanReadRemoteHost(const char* portName, char* address, int* port) = 0;
     virtual int lanWriteRemoteHost(const char* portName, const char* address, int port) = 0;
 };

@@ -51,7 +51,7 @@ std::vector<std::string> FakeReaderLink::writes() const {
         if (startsWith(entry, "write") || startsWith(entry, "password") ||
             startsWith(entry, "config") || startsWith(entry, "setBaud") ||
             startsWith(entry, "setModeStored") || startsWith(entry, "transact 254 ") ||
-            startsWith(entry, "remoteHost")) {
+            startsWith(entry, "remoteHost") || startsWith(entry, "hidControlWrite")) {
             out.push_back(entry);
         }
     }
@@ -165,6 +165,10 @@ int FakeReaderLink::readDeviceType(int, unsigned char* reply, int replySize, cha
 
 int FakeReaderLink::readMode(int) {
     log.push_back("readMode");
+    if (modeSilentReads > 0) {
+        --modeSilentReads;
+        return -1;
+    }
     return modeReadable ? storedMode : -1;
 }
 
@@ -265,6 +269,38 @@ int FakeReaderLink::readReceived(int, unsigned char* buffer, int size) {
         received.pop_front();
     }
     return count;
+}
+
+int FakeReaderLink::hidCommand(int, const unsigned char* data, int length, unsigned char* reply,
+                               int replySize) {
+    log.push_back("hidCommand " + hex(data, length));
+    if (!hidConnection || length != 2 || data[0] != 0x11 || hidSilentQueries > 0) {
+        if (hidSilentQueries > 0) {
+            --hidSilentQueries;
+        }
+        return -1;
+    }
+    const auto it = hidKeys.find(data[1]);
+    const std::uint16_t key = it == hidKeys.end() || it->second == 0 ? 0xFFFF : it->second;
+    const unsigned char answer[4] = {0x11, data[1], static_cast<unsigned char>(key >> 8),
+                                     static_cast<unsigned char>(key & 0xFF)};
+    const int count = std::min(replySize, 4);
+    std::copy_n(answer, count, reply);
+    return count;
+}
+
+int FakeReaderLink::hidControlWrite(int, const unsigned char* data, int length) {
+    log.push_back("hidControlWrite " + hex(data, length));
+    if (!hidConnection || hidRefusals > 0) {
+        if (hidRefusals > 0) {
+            --hidRefusals;
+        }
+        return -1;
+    }
+    if (length == 4 && data[0] == 0x12 && !hidKeepsTable) {
+        hidKeys[data[1]] = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
+    }
+    return 0;
 }
 
 int FakeReaderLink::lanReadRemoteHost(const char* portName, char* address, int* tcpPort) {

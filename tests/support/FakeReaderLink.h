@@ -45,6 +45,15 @@ public:
     std::uint8_t dtr = 0;
     std::string remoteHost; // empty: the module gives no remote host
 
+    // A keyboard reader's control channel (only on a HID connection): its character table,
+    // character -> key code (modifier byte << 8 | usage id). A character without an entry is
+    // answered 0xFF 0xFF, so is one set to key code 0. Set-key messages (0x12) change it.
+    std::map<std::uint8_t, std::uint16_t> hidKeys;
+    int hidSilentQueries = 0;   // this many queries get no answer (-1) first
+    int hidRefusals = 0;        // this many control writes are refused (-1) first
+    bool hidKeepsTable = false; // takes set-key messages but keeps its table
+    int modeSilentReads = 0;    // this many readMode calls get no answer (-1) first
+
     // Reader mode: the pieces the reader sends on its own, one piece per readReceived.
     std::deque<Bytes> received;
 
@@ -103,6 +112,9 @@ public:
                  unsigned char* reply, int replySize) override;
     int writeRaw(int handle, const unsigned char* data, int length) override;
     int readReceived(int handle, unsigned char* buffer, int size) override;
+    int hidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
+                   int replySize) override;
+    int hidControlWrite(int handle, const unsigned char* data, int length) override;
     int lanReadRemoteHost(const char* portName, char* address, int* port) override;
     int lanWriteRemoteHost(const char* portName, const char* address, int port) override;
 };
