@@ -67,8 +67,11 @@ bool programLayout(ReaderLink& link, int handle, const KeyLayout& desired,
         }
     }
     for (int round = 0; round < kVerifyRounds; ++round) {
-        ReadDeviceLayout(link, handle, reader, count);
+        const bool answered = ReadDeviceLayout(link, handle, reader, count);
         TraceWrite("Tastenbelegung gelesen\n");
+        if (!answered) {
+            return false; // the reader went away: further rounds would only wait as long again
+        }
         if (CountLayoutDifferences(reader, desired) == 0) {
             return true;
         }

@@ -31,8 +31,8 @@ bool WriteKeyMapping(ReaderLink& link, int handle, std::uint8_t character, std::
 
 // Makes the reader's table equal to the desired one on the 48 on-screen keys: reads it, sets
 // every character 0x21..0x7E whose key differs, ends with ESC on the Escape key, waits for the
-// reader and reads back until the tables agree (up to five rounds). Fails when the first read
-// gets no answer, a key is refused five times, or the tables still differ. The changes, each
+// reader and reads back until the tables agree (up to five rounds). Fails when a read gets no
+// answer at all, a key is refused five times, or the tables still differ. The changes, each
 // read-back and the duration ("Tastenbelegung speichern") go to the trace log.
 bool ProgramLayout(ReaderLink& link, int handle, const KeyLayout& desired);
 bool ProgramLayout(ReaderLink& link, int handle, const KeyLayout& desired,

@@ -158,6 +158,7 @@ TEST(ProgramLayout, EndsAndFails) {
         int refusals;
         bool keepsTable;
         bool hid;
+        bool goneAfterEscape;
         bool result;
         int setKeys;
         int layoutReads;
@@ -165,15 +166,17 @@ TEST(ProgramLayout, EndsAndFails) {
     };
     const Case cases[] = {
         // Equal tables: only ESC, no waiting, no read-back.
-        {"equal", us, 0, false, true, true, 1, 1, false},
+        {"equal", us, 0, false, true, false, true, 1, 1, false},
         // The first set-key refused five times.
-        {"refused", german, 5, false, true, false, 5, 1, false},
+        {"refused", german, 5, false, true, false, false, 5, 1, false},
         // ESC refused five times.
-        {"escape refused", us, 5, false, true, false, 5, 1, false},
+        {"escape refused", us, 5, false, true, false, false, 5, 1, false},
         // Takes every key but keeps its table: five read-backs, then failure.
-        {"never matches", german, 0, true, true, false, -1, 6, true},
+        {"never matches", german, 0, true, true, false, false, -1, 6, true},
+        // Gone after programming: the first silent read-back ends the run.
+        {"gone", german, 0, false, true, true, false, -1, 2, true},
         // No keyboard reader behind the handle.
-        {"no reader", german, 0, false, false, false, 0, 1, false},
+        {"no reader", german, 0, false, false, false, false, 0, 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -182,6 +185,7 @@ TEST(ProgramLayout, EndsAndFails) {
         link.hidConnection = c.hid;
         link.hidRefusals = c.refusals;
         link.hidKeepsTable = c.keepsTable;
+        link.hidGoneAfterEscape = c.goneAfterEscape;
         LayoutExchangeCount count;
         EXPECT_EQ(ProgramLayout(link, kHandle, c.desired, count), c.result);
         if (c.setKeys >= 0) {

@@ -274,7 +274,7 @@ int FakeReaderLink::readReceived(int, unsigned char* buffer, int size) {
 int FakeReaderLink::hidCommand(int, const unsigned char* data, int length, unsigned char* reply,
                                int replySize) {
     log.push_back("hidCommand " + hex(data, length));
-    if (!hidConnection || length != 2 || data[0] != 0x11 || hidSilentQueries > 0) {
+    if (!hidConnection || length != 2 || data[0] != 0x11 || hidSilentQueries > 0 || hidGone) {
         if (hidSilentQueries > 0) {
             --hidSilentQueries;
         }
@@ -296,6 +296,9 @@ int FakeReaderLink::hidControlWrite(int, const unsigned char* data, int length) 
             --hidRefusals;
         }
         return -1;
+    }
+    if (length == 4 && data[0] == 0x12 && data[1] == 0x1B && hidGoneAfterEscape) {
+        hidGone = true;
     }
     if (length == 4 && data[0] == 0x12 && !hidKeepsTable) {
         hidKeys[data[1]] = static_cast<std::uint16_t>(data[2] << 8 | data[3]);

@@ -49,10 +49,11 @@ public:
     // character -> key code (modifier byte << 8 | usage id). A character without an entry is
     // answered 0xFF 0xFF, so is one set to key code 0. Set-key messages (0x12) change it.
     std::map<std::uint8_t, std::uint16_t> hidKeys;
-    int hidSilentQueries = 0;   // this many queries get no answer (-1) first
-    int hidRefusals = 0;        // this many control writes are refused (-1) first
-    bool hidKeepsTable = false; // takes set-key messages but keeps its table
-    int modeSilentReads = 0;    // this many readMode calls get no answer (-1) first
+    int hidSilentQueries = 0;        // this many queries get no answer (-1) first
+    int hidRefusals = 0;             // this many control writes are refused (-1) first
+    bool hidKeepsTable = false;      // takes set-key messages but keeps its table
+    bool hidGoneAfterEscape = false; // answers nothing once it took ESC (0x12 0x1B ...)
+    int modeSilentReads = 0;         // this many readMode calls get no answer (-1) first
 
     // Reader mode: the pieces the reader sends on its own, one piece per readReceived.
     std::deque<Bytes> received;
@@ -66,6 +67,8 @@ public:
     bool cdcDriverInstalled = true;
     WaitCallback waitCallback = nullptr;
     void* waitContext = nullptr;
+
+    bool hidGone = false; // set once a reader with hidGoneAfterEscape took ESC
 
     // Every exchange, e.g. "open COM3:1 19200 0 300", "setMode 0", "read 6", "write 2: 0D 0A".
     std::vector<std::string> log;
