@@ -4,6 +4,7 @@
 #include "config/ReaderConfiguration.h"
 #include "config/ui/SheetServices.h"
 #include "config/workflow/ReaderReads.h"
+#include "keys/ui/CFunktionTestHID.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
@@ -289,6 +290,11 @@ void installFunctionTest(AppSettings& settings, PortEnumerator& ports, QWidget* 
     QPointer<QWidget> mainWindow(window);
     sheetServices().openFunctionTest = [&settings, &ports, mainWindow](QWidget* parent) {
         CFunktionTestDlg dialog(ConnectionContext{settings, ports, mainWindow.data()}, parent);
+        dialog.exec();
+    };
+    // A keyboard reader types its telegrams: its test needs no connection.
+    sheetServices().openHidFunctionTest = [](QWidget* parent) {
+        CFunktionTestHID dialog(parent);
         dialog.exec();
     };
 }

@@ -35,9 +35,6 @@ constexpr int kSwitchTimeoutMs = 100;
 constexpr int kSwitchSettleMs = 1000;
 constexpr int kDriverPageSettleMs = 2000;
 constexpr int kDeferWhileWaitingMs = 100;
-// The device link cannot open USB HID readers yet. A reader switched to keyboard mode could not
-// be switched back with this program, so "HID Mode" stays disabled until it can.
-constexpr bool kHidReadersCanBeOpened = false;
 
 QString usbPrefix() {
     return QString::fromLatin1(kUsbPrefix);
@@ -223,10 +220,6 @@ void CPortSelectDlg::updateUsbButtons() {
     for (QRadioButton* button : {hidMode_, virtualCom_}) {
         button->setAutoExclusive(false);
         button->setEnabled(enabled);
-    }
-    if (!kHidReadersCanBeOpened) {
-        hidMode_->setEnabled(false);
-        hidMode_->setToolTip(str(70216));
     }
     hidMode_->setChecked(hid);
     virtualCom_->setChecked(vcom);

@@ -14,9 +14,11 @@
 #include "keys/AnsiText.h"
 #include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
 #include "keys/ui/CEndeRegisterkarteSeriell.h"
+#include "keys/ui/CParamRegisterkarteHID.h"
 #include "keys/ui/CPrefixRegisterkarteSeriell.h"
 #include "keys/ui/CSuffixRegisterkarteSeriell.h"
 #include "keys/ui/CTermixRegisterkarteSeriell.h"
+#include "keys/workflow/DeviceLayout.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
@@ -72,12 +74,17 @@ public:
     }
 
     std::optional<WorkflowMessage> takeParameters() override {
-        if (sheet_.param_ != nullptr &&
-            !sheet_.param_->takeOver(model_.content().config.parameters)) {
+        ReaderParameters& parameters = model_.content().config.parameters;
+        if ((sheet_.param_ != nullptr && !sheet_.param_->takeOver(parameters)) ||
+            (sheet_.hidParam_ != nullptr && !sheet_.hidParam_->takeOver(parameters))) {
             return refused();
+        }
+        if (sheet_.hidParam_ != nullptr) {
+            model_.content().layout = sheet_.hidParam_->layout();
         }
         return model_.takeParameters();
     }
+    int hidPowerOnMode() const override { return model_.hidPowerOnMode(); }
 
     const ReaderConfiguration& configuration() const override { return model_.configuration(); }
 
@@ -96,6 +103,9 @@ public:
         model_.selectPowerOnMode(index);
         if (sheet_.param_ != nullptr) {
             sheet_.param_->selectPowerOnMode(index);
+        }
+        if (sheet_.hidParam_ != nullptr) {
+            sheet_.hidParam_->selectPowerOnMode(index);
         }
     }
     std::optional<bool> dtrSupported() const override { return model_.dtrSupported(); }
@@ -122,9 +132,11 @@ CSeriellEinstellDlg::CSeriellEinstellDlg(QWidget* parent, const OpenResult& read
     const bool hid = (features & feature::HidReader) != 0;
     const bool twoOutputs = (features & feature::SecondDataPage) != 0;
 
-    // Keyboard readers keep their parameters on a page of their own, which this sheet does not
-    // hold; they are programmed with the parameters read from them.
-    if (!hid) {
+    // Keyboard readers have a parameter page of their own, with their keyboard layout.
+    if (hid) {
+        hidParam_ = new CParamRegisterkarteHID(features, this, link);
+        addPage(hidParam_, CParamRegisterkarteHID::caption());
+    } else {
         param_ = new CParamRegisterkarteSeriell(features, this);
         addPage(param_, CParamRegisterkarteSeriell::caption());
     }
@@ -196,6 +208,14 @@ WorkflowCallbacks CSeriellEinstellDlg::callbacks() {
     callbacks.askYesNo = [this](const std::string& question) {
         return messageBox().askYesNo(this, QString::fromStdString(question));
     };
+    if (hidParam_ != nullptr) {
+        callbacks.readHidSettings = [this](ReaderLink&, int handle) {
+            return hidParam_->CheckLayout(handle);
+        };
+        callbacks.writeHidSettings = [this](ReaderLink& link, int handle) {
+            return ProgramLayout(link, handle, hidParam_->layout());
+        };
+    }
     return callbacks;
 }
 
@@ -222,6 +242,15 @@ bool CSeriellEinstellDlg::readReader() {
     const MkrContent& content = model_.content();
     if (param_ != nullptr) {
         param_->setParameters(content.config.parameters, model_.dtrSupported().value_or(false));
+    }
+    if (hidParam_ != nullptr) {
+        // The page shows its range message for a block it cannot take; the model holds what
+        // the page took, and the layout the page settled on after its question.
+        if (reading.parameterBlock) {
+            hidParam_->setFromParameterBlock(*reading.parameterBlock, reading.powerOnMode);
+        }
+        model_.content().layout = hidParam_->layout();
+        hidParam_->markUnchanged();
     }
     if (reading.dataBlock) {
         data1_->setFromRecord(content.config.data[0]);
@@ -296,6 +325,12 @@ bool CSeriellEinstellDlg::savePagesIntoModel() {
     if (param_ != nullptr && !param_->takeOver(content.config.parameters)) {
         return false;
     }
+    if (hidParam_ != nullptr) {
+        if (!hidParam_->takeOver(content.config.parameters)) {
+            return false;
+        }
+        content.layout = hidParam_->layout();
+    }
     content.prefix = prefix_->sequence();
     content.suffix = suffix_->sequence();
     content.pullOff = pullOff_->sequence();
@@ -323,6 +358,12 @@ void CSeriellEinstellDlg::loadPagesFromModel() {
     }
     if (param_ != nullptr) {
         param_->setParameters(content.config.parameters, model_.dtrSupported().value_or(false));
+    }
+    if (hidParam_ != nullptr) {
+        hidParam_->setParameters(content.config.parameters);
+        if (content.layout) {
+            hidParam_->setLayout(*content.layout);
+        }
     }
 }
 
@@ -394,7 +435,8 @@ bool CSeriellEinstellDlg::anythingModified() const {
     return prefix_->isModified() || suffix_->isModified() || pullOff_->isModified() ||
            separator_->isModified() || data1_->isModified() ||
            (data2_ != nullptr && data2_->isModified()) ||
-           (param_ != nullptr && param_->isModified());
+           (param_ != nullptr && param_->isModified()) ||
+           (hidParam_ != nullptr && hidParam_->isModified());
 }
 
 void CSeriellEinstellDlg::markUnchanged() {
@@ -407,6 +449,9 @@ void CSeriellEinstellDlg::markUnchanged() {
     }
     if (param_ != nullptr) {
         param_->markUnchanged();
+    }
+    if (hidParam_ != nullptr) {
+        hidParam_->markUnchanged();
     }
 }
 

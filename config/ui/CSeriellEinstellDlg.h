@@ -19,6 +19,7 @@ namespace veltra {
 
 class CDatenRegisterkarteSeriell;
 class CEingabeBasisRegisterkarteSeriell;
+class CParamRegisterkarteHID;
 class CParamRegisterkarteSeriell;
 class MkrFileChooser;
 class ReaderLink;
@@ -54,6 +55,7 @@ public:
     const ConfigurationModel& model() const { return model_; }
 
     CParamRegisterkarteSeriell* parameterPage() const { return param_; }
+    CParamRegisterkarteHID* hidParameterPage() const { return hidParam_; }
     CEingabeBasisRegisterkarteSeriell* prefixPage() const { return prefix_; }
     CDatenRegisterkarteSeriell* dataPage(int index) const { return index == 0 ? data1_ : data2_; }
     CEingabeBasisRegisterkarteSeriell* suffixPage() const { return suffix_; }
@@ -82,11 +84,11 @@ private:
     int handle_;
     int baudCode_;
     std::uint32_t features_;
-    // What the pages show, as last read, loaded or taken over. Keyboard readers have no serial
-    // parameter page here; their parameters stay as read.
+    // What the pages show, as last read, loaded or taken over.
     ConfigurationModel model_;
 
     CParamRegisterkarteSeriell* param_ = nullptr;
+    CParamRegisterkarteHID* hidParam_ = nullptr;
     CEingabeBasisRegisterkarteSeriell* prefix_ = nullptr;
     CDatenRegisterkarteSeriell* data1_ = nullptr;
     CDatenRegisterkarteSeriell* data2_ = nullptr;

@@ -7,6 +7,8 @@
 #include "config/workflow/ConfigurationWorkflow.h"
 #include "config/workflow/FilterSettings.h"
 #include "config/workflow/ReaderReads.h"
+#include "keys/workflow/DeviceLayout.h"
+#include "keys/workflow/LayoutCheck.h"
 #include "resources/strings/StringTable.h"
 
 #include <QString>
@@ -38,7 +40,6 @@ constexpr int kStrMissingValue = 74115;
 constexpr int kStrInvalidValue = 74116;
 constexpr int kStrMissingPort = 74117;
 constexpr int kStrMissingFile = 74118;
-constexpr int kStrNotForHidReaders = 74120;
 constexpr int kStrHelp = 74150;
 
 // Texts of the connection procedure and of the power-on dialog.
@@ -48,6 +49,7 @@ constexpr int kStrNoReaderMode = 205;
 constexpr int kStrBaudCorrected = 290;
 constexpr int kStrModeNotRead = 519;
 constexpr int kStrProgrammingFailed = 139;
+constexpr int kStrLayoutDiffers = 611;
 
 // The program's texts use "\r\n" as line breaks; a terminal wants "\n".
 std::string console(const QString& text) {
@@ -95,6 +97,22 @@ public:
             }
         };
         callbacks_.askYesNo = [this](const std::string& question) { return ask(question); };
+        // Keyboard readers: their layout is read after the sheet's reading, with the layout
+        // question answered like every other (--yes/--no), and programmed after the
+        // parameters. A file without "HID_KEYS" programs the layout the reading settled on.
+        callbacks_.readHidSettings = [this](ReaderLink& link, int handle) {
+            KeyLayout layout;
+            if (!checkReaderLayout(link, handle, layout, true, [this](int differences) {
+                    return ask(strf(kStrLayoutDiffers, differences).toStdString());
+                })) {
+                return false;
+            }
+            readLayout_ = layout;
+            return true;
+        };
+        callbacks_.writeHidSettings = [this](ReaderLink& link, int handle) {
+            return !programLayout_ || ProgramLayout(link, handle, *programLayout_);
+        };
     }
 
     bool ask(const std::string& question) {
@@ -150,14 +168,10 @@ public:
             openFailed(reading.open);
             return std::nullopt;
         }
-        if ((reading.features & feature::HidReader) != 0) {
-            // The keyboard layout and HID parameters of these readers are the desktop
-            // program's; saving or programming without them would be incomplete.
-            env_.err << text(kStrNotForHidReaders) << '\n';
-            return std::nullopt;
-        }
         if (reading.hidMessage) {
+            // Without the layout a keyboard reader's configuration would be incomplete.
             env_.err << console(QString::fromStdString(reading.hidMessage->text)) << '\n';
+            return std::nullopt;
         }
         return reading;
     }
@@ -239,6 +253,9 @@ public:
         }
         ConfigurationModel model(reading->features);
         loadReading(model, *reading);
+        if (model.isKeyboardReader()) {
+            model.content().layout = readLayout_;
+        }
         return model;
     }
 
@@ -294,6 +311,7 @@ public:
             return refuse(refusal->text);
         }
 
+        programLayout_ = model->content().layout;
         ProgrammingInput input;
         input.modelName = model->modelName();
         input.features = model->features();
@@ -316,6 +334,8 @@ private:
     CliEnvironment& env_;
     ConnectionTarget target_;
     WorkflowCallbacks callbacks_;
+    std::optional<KeyLayout> readLayout_;    // a keyboard reader's layout after the reading
+    std::optional<KeyLayout> programLayout_; // the layout to program
 };
 
 } // namespace

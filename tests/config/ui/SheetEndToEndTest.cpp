@@ -10,6 +10,7 @@
 #include "config/ui/MkrFileChooser.h"
 #include "config/workflow/ConfigurationWorkflow.h"
 #include "keys/ui/CEingabeBasisRegisterkarteSeriell.h"
+#include "keys/ui/CParamRegisterkarteHID.h"
 #include "resources/strings/StringTable.h"
 #include "tests/config/ui/SheetTestSupport.h"
 #include "tests/support/SimProcess.h"
@@ -91,9 +92,10 @@ TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
          feature::SecondDataPage,
          {parameter, str(129), QStringLiteral("Daten 1"), QStringLiteral("Daten 2"), str(130),
           str(131), str(149)}},
-        {"keyboard reader without a serial parameter page",
+        {"keyboard reader with its own parameter page",
          feature::HidReader,
-         {str(129), QStringLiteral("Daten"), str(130), str(131), str(149)}},
+         {CParamRegisterkarteHID::caption(), str(129), QStringLiteral("Daten"), str(130), str(131),
+          str(149)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,6 +103,7 @@ TEST_F(SheetEndToEnd, PagesAndTheirOrderFollowTheFeatureBits) {
         EXPECT_EQ(tabTitles(sheet), c.titles);
         EXPECT_EQ(sheet.dataPage(1) != nullptr, (c.features & feature::SecondDataPage) != 0);
         EXPECT_EQ(sheet.parameterPage() != nullptr, (c.features & feature::HidReader) == 0);
+        EXPECT_EQ(sheet.hidParameterPage() != nullptr, (c.features & feature::HidReader) != 0);
     }
 }
 
@@ -308,25 +311,6 @@ TEST_F(SheetEndToEnd, InvalidParameterPageLeavesTheFileAlone) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     EXPECT_TRUE(chooser.folders.empty());
-}
-
-// Keyboard readers have no serial parameter page here: programming writes their parameter
-// block back as it was read instead of the page defaults.
-TEST_F(SheetEndToEnd, KeyboardReaderKeepsItsParameterBlock) {
-    const std::string state = tempDir.filePath(QStringLiteral("hid.txt")).toStdString();
-    std::ofstream(state) << "type=244\nblock6=03 14 21 07\n";
-    SimProcess sim({"--state", state});
-    port = sim.port();
-    const OpenResult opened = openReader();
-    ASSERT_GT(opened.handle, 0);
-    CSeriellEinstellDlg sheet(
-        nullptr, openedReader(opened.handle, 19200, opened.features | feature::HidReader));
-    ASSERT_TRUE(sheet.readReader());
-    ASSERT_EQ(sheet.parameterPage(), nullptr);
-    sheet.prefixPage()->setSequence(sequenceOf({0x41}));
-    ASSERT_TRUE(sheet.programReader());
-    EXPECT_EQ(sim.block(6), (std::vector<std::uint8_t>{0x03, 0x14, 0x21, 0x07}));
-    EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0xFF}));
 }
 
 // A reader whose power-on configuration is programming mode: the sheet asks whether to switch
