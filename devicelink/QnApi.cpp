@@ -3,7 +3,8 @@
 
 #include "devicelink/MultiString.h"
 #include "devicelink/SdkApp.h"
-#include "devicelink/ftdi/FtdiLibrary.h"
+#include "devicelink/UsbDeviceList.h"
+#include "devicelink/ftdi/FTD2xxPort.h"
 #include "devicelink/serial/SerialEnumeration.h"
 
 #include <vector>
@@ -42,13 +43,14 @@ int QnListComPorts(char* buffer, int size) {
 }
 
 int QnListUsbDevices(char* buffer, int size) {
-    // FTDI devices need the D2XX library's device list and HID readers the HID link; until
-    // those links are present no USB reader is listed.
-    return emptyList(buffer, size);
+    qnlink::UsbDeviceList list;
+    qnlink::addFtdiReaders(list);
+    // The HID readers follow the FTDI readers.
+    return qnlink::writeMultiString(list.names(), buffer, size);
 }
 
 int QnFindUsbDevicesWithoutDriver(void) {
-    return qnlink::usbDevicesWithoutDriver(qnlink::ftdiLibraryAvailable());
+    return qnlink::usbDevicesWithoutDriver(qnlink::ftdiLibraryLoads());
 }
 
 int QnIsCdcDriverInstalled(void) {
