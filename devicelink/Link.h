@@ -1,5 +1,5 @@
 // The one interface behind which every kind of link sits. Today only the serial port
-// implements it; FTDI devices, HID readers and TCP sockets are to follow. The connection writes
+// implements it (also for FTDI readers); HID readers and TCP sockets are to follow. The connection writes
 // frames to it and reads what the link appended to the connection's receive queue.
 #ifndef QNLINK_LINK_H
 #define QNLINK_LINK_H
