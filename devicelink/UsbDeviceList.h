@@ -5,7 +5,6 @@
 #define QNLINK_USBDEVICELIST_H
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace qnlink {
@@ -15,11 +14,6 @@ public:
     // Appends the name unless it is listed already or is no reader's name.
     void add(std::string name);
     const std::vector<std::string>& names() const { return names_; }
-
-    // Whether the first four characters, read as a decimal number, are a product number of
-    // the maker's USB readers: 1100, 1124, 1136, 1140, 1310-1319, 1620-1639, 1650-1659, 1680,
-    // 2000-2099.
-    static bool isReaderName(std::string_view name);
 
 private:
     std::vector<std::string> names_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -36,8 +37,9 @@ std::unique_ptr<FtdiDevice> FtdiDevice::open(const std::string& serialNumber, in
         return nullptr;
     }
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    // Reads wait at most one slice for their first byte and then return what is there.
-    QnFtTimeouts timeouts{QN_MAXDWORD, QN_MAXDWORD, kReadSliceMs, 0, kWriteTimeoutMs};
+    // A read waits at most one slice for the bytes it asks for; the port thread asks for one
+    // byte while it waits, and afterwards for exactly what is queued.
+    QnFtTimeouts timeouts{0, 0, kReadSliceMs, 0, kWriteTimeoutMs};
     if (wakeFd < 0 || library->setCommTimeouts == nullptr ||
         !library->setCommTimeouts(handle, &timeouts)) {
         if (wakeFd >= 0) {
@@ -198,6 +200,7 @@ PortDevice::Events FtdiDevice::wait() {
             return seen;
         }
         // The bounded wait: one byte, or nothing after one slice.
+        const auto began = std::chrono::steady_clock::now();
         std::uint8_t byte = 0;
         QnD2xxDword got = 0;
         if (!library_->readFile(handle_, &byte, 1, &got, nullptr)) {
@@ -208,6 +211,14 @@ PortDevice::Events FtdiDevice::wait() {
             held_.push_back(byte);
             seen.input = true;
             return seen;
+        }
+        // A library that came back early without a byte must not make this loop spin: sleep
+        // out the rest of the slice, unless woken.
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - began);
+        if (spent.count() < static_cast<long>(kReadSliceMs)) {
+            pollfd wake{wakeFd_, POLLIN, 0};
+            (void)::poll(&wake, 1, static_cast<int>(kReadSliceMs - spent.count()));
         }
     }
 }

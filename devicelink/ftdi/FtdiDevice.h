@@ -1,6 +1,7 @@
 // An FTDI reader as the device under a serial port, through the D2XX library's Win32-style
 // calls. The port thread waits for input with a bounded read: a one-byte read that returns when
-// a byte arrives or after kReadSliceMs, so a silent reader costs almost no processor time and a
+// a byte arrives or after kReadSliceMs (never sooner without a byte, whatever the library
+// does), so a silent reader costs almost no processor time and a
 // wake-up (a queued write, the shutdown) is seen within one slice. Only the port thread reads,
 // so there is no direct input.
 #ifndef QNLINK_FTDIDEVICE_H
