@@ -36,6 +36,10 @@ std::unique_ptr<FtdiDevice> FtdiDevice::open(const std::string& serialNumber, in
     if (!validHandle(handle)) {
         return nullptr;
     }
+    // The chip hands over what it received after 2 ms instead of its default 16 ms.
+    if (library->setLatencyTimer != nullptr) {
+        (void)library->setLatencyTimer(handle, kLatencyTimerMs);
+    }
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     // A read waits at most one slice for the bytes it asks for; the port thread asks for one
     // byte while it waits, and afterwards for exactly what is queued.
@@ -52,15 +56,9 @@ std::unique_ptr<FtdiDevice> FtdiDevice::open(const std::string& serialNumber, in
     }
     std::unique_ptr<FtdiDevice> device(new FtdiDevice(std::move(library), handle, wakeFd));
     CFTD2xxPort& api = *device->library_;
-    // The chip hands over what it received after 2 ms instead of its default 16 ms.
-    if (api.setLatencyTimer != nullptr) {
-        (void)api.setLatencyTimer(handle, kLatencyTimerMs);
-    }
     // A failing configuration step ends the configuration, not the open.
-    if (api.setCommMask != nullptr && api.setCommMask(handle, kEventMask)) {
-        (void)device->configure(baudRate, lineFormat);
-    }
-    if (api.purgeComm != nullptr) {
+    if (api.setCommMask != nullptr && api.setCommMask(handle, kEventMask) &&
+        device->configure(baudRate, lineFormat) && api.purgeComm != nullptr) {
         (void)api.purgeComm(handle, QN_PURGE_TXCLEAR | QN_PURGE_RXCLEAR);
     }
     QnD2xxDword status = 0;
