@@ -348,7 +348,8 @@ void CPortSelectDlg::deviceChange(int code) {
         driverBitsAsked_ |= missing;
         QString question;
         if ((missing & 1) != 0) {
-            question += str(10133) + QStringLiteral("\r\n");
+            // Either of the two ways drives an FTDI reader on Linux; name both.
+            question += str(10133) + QStringLiteral("\r\n") + str(70350) + QStringLiteral("\r\n");
         }
         if ((missing & 2) != 0) {
             question += str(10134) + QStringLiteral("\r\n");

@@ -1,5 +1,5 @@
-// The one interface behind which every kind of link sits. The serial port and the USB HID
-// reader implement it; FTDI devices and TCP sockets are to follow. The connection writes
+// The one interface behind which every kind of link sits. The serial port (also for FTDI
+// readers) and the USB HID reader implement it; TCP sockets are to follow. The connection writes
 // frames to it and reads what the link appended to the connection's receive queue.
 #ifndef QNLINK_LINK_H
 #define QNLINK_LINK_H

@@ -3,7 +3,8 @@
 
 #include "devicelink/MultiString.h"
 #include "devicelink/SdkApp.h"
-#include "devicelink/ftdi/FtdiLibrary.h"
+#include "devicelink/UsbDeviceList.h"
+#include "devicelink/ftdi/FTD2xxPort.h"
 #include "devicelink/hid/HidEnumeration.h"
 #include "devicelink/serial/SerialEnumeration.h"
 
@@ -28,26 +29,6 @@ int withPort(int handle, Op&& op) {
     return op(*port);
 }
 
-// USB readers are listed only when the first four characters of their name, read as a decimal
-// number, are one of the maker's product numbers.
-bool isListedProductNumber(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    int number = 0;
-    for (int i = 0; i < 4; ++i) {
-        const char c = name[static_cast<std::size_t>(i)];
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return number == 1100 || number == 1124 || number == 1136 || number == 1140 ||
-           (number >= 1310 && number <= 1319) || (number >= 1620 && number <= 1639) ||
-           (number >= 1650 && number <= 1659) || number == 1680 ||
-           (number >= 2000 && number <= 2099);
-}
-
 int emptyList(char* buffer, int size) {
     return qnlink::writeMultiString({}, buffer, size);
 }
@@ -65,13 +46,13 @@ int QnListComPorts(char* buffer, int size) {
 }
 
 int QnListUsbDevices(char* buffer, int size) {
-    std::vector<std::string> names;
-    // FTDI readers come first, by serial number, once the D2XX link lists them.
+    qnlink::UsbDeviceList list;
+    qnlink::addFtdiReaders(list);
+    // The HID readers follow the FTDI readers.
     for (const std::string& hid : qnlink::listHidReaderNames()) {
-        names.push_back(hid);
+        list.add(hid);
     }
-    std::erase_if(names, [](const std::string& name) { return !isListedProductNumber(name); });
-    return qnlink::writeMultiString(names, buffer, size);
+    return qnlink::writeMultiString(list.names(), buffer, size);
 }
 
 int QnHidDevicePath(const char* name, char* buffer, int size) {
@@ -92,7 +73,7 @@ int QnHidDevicePath(const char* name, char* buffer, int size) {
 }
 
 int QnFindUsbDevicesWithoutDriver(void) {
-    return qnlink::usbDevicesWithoutDriver(qnlink::ftdiLibraryAvailable());
+    return qnlink::usbDevicesWithoutDriver(qnlink::ftdiLibraryLoads());
 }
 
 int QnIsCdcDriverInstalled(void) {

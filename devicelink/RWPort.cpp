@@ -140,7 +140,8 @@ CQN_RW_Port::~CQN_RW_Port() {
 int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
     switch (name_.kind) {
     case LinkKind::Serial:
-        link_ = CUSBSerialPort::open(name_.name, name_.device, baudRate, lineFormat, queue_);
+    case LinkKind::Ftdi: // the serial port class drives an FTDI reader by its serial number
+        link_ = CUSBSerialPort::open(name_, baudRate, lineFormat, queue_);
         return link_ ? 0 : QN_OPEN_FAILED;
     case LinkKind::Hid: {
         std::unique_ptr<HidLink> hid;
@@ -154,8 +155,7 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
         link_ = std::move(hid);
         return 0;
     }
-    case LinkKind::Ftdi: // the D2XX link (ftdi/) drives the serial port class by serial number
-    case LinkKind::Tcp:  // tcp/: connect to device:tcpPort, then the socket thread
+    case LinkKind::Tcp: // tcp/: connect to device:tcpPort, then the socket thread
         // These links are not part of this build of the library yet.
         return QN_OPEN_FAILED;
     }

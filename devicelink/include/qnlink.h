@@ -6,10 +6,20 @@
  *
  * Links
  *   Built in: serial ports (RS-232 and USB virtual COM ports, including the stable names under
- *   /dev/serial/) and USB HID keyboard readers (through hidapi, see below).
- *   Not built yet: FTDI USB devices (D2XX) and Ethernet readers (TCP link, module
- *   configuration, ping). Their names are recognised, but opening one gives QN_OPEN_FAILED,
- *   their lists are empty, and the LAN operations below give the results stated there.
+ *   /dev/serial/), FTDI readers (USB 0403:E130) by serial number through FTDI's D2XX
+ *   library, and USB HID keyboard readers (through hidapi, see below). Without D2XX an FTDI
+ *   reader works as a serial port once the kernel's ftdi_sio driver is bound to it (the udev
+ *   rule 71-quarnel-veltra-ftdi.rules does that); it then appears as /dev/ttyUSBn.
+ *   Not built yet: Ethernet readers (TCP link, module configuration, ping). Their names are
+ *   recognised, but opening one gives QN_OPEN_FAILED, their lists are empty, and the LAN
+ *   operations below give the results stated there.
+ *
+ * FTDI's D2XX library
+ *   Loaded at run time from the file named by the environment variable QN_FTD2XX_LIBRARY, or
+ *   else libftd2xx.so, each time a list or an FTDI connection needs it. Without it FTDI names
+ *   fail to open (QN_OPEN_FAILED) and no FTDI reader is listed; everything else works. An entry
+ *   point the library lacks makes only the calls that need it fail; a library without
+ *   FT_W32_CreateFile or FT_W32_SetCommTimeouts opens no FTDI reader.
  *
  * USB HID readers
  *   hidapi is loaded at run time: the file named by the environment variable
@@ -24,6 +34,11 @@
  *   connection: the exchange fails with QN_ERR_TIMEOUT and the handle is unknown from then on.
  *   Linux gives access to the reader through its hidraw node; without read and write permission
  *   on it the open gives QN_OPEN_NO_PERMISSION and QnHidDevicePath names the node.
+ *
+ * Debug messages
+ *   With the environment variable QN_DEBUG set to "1" the library writes its debug messages
+ *   (the D2XX library or one of its entry points cannot be loaded, listing is not possible) to
+ *   standard error, one per line. Otherwise it writes nothing.
  *
  * Results
  *   - status operations:   0 on success, -1 on failure
@@ -63,8 +78,7 @@
  *   used from one thread at a time. Opening is serialised inside the library.
  *
  * The library depends on nothing beyond the C++ standard library and the POSIX/Linux system
- * interfaces. hidapi is loaded at run time when a HID operation needs it; of FTDI's
- * libftd2xx.so it only tries whether it can be loaded, for QnFindUsbDevicesWithoutDriver.
+ * interfaces. hidapi and FTDI's D2XX are loaded at run time when an operation needs them.
  */
 #ifndef QNLINK_H
 #define QNLINK_H
@@ -125,18 +139,20 @@ QN_API int QnGetLibraryVersion(void);
  * ports without a UART are left out. Read from sysfs: /sys, or the folder named by the
  * environment variable QN_SYSFS_ROOT. A buffer of size < 1 gets nothing and the result is 0. */
 QN_API int QnListComPorts(char* buffer, int size);
-/* Multi-string of USB readers: FTDI readers by serial number (none until the FTDI link is built
- * in), then HID readers ("<serial> HID"). Only names whose first four characters are one of the
- * maker's product numbers are listed: 1100, 1124, 1136, 1140, 1310..1319, 1620..1639,
- * 1650..1659, 1680, 2000..2099. */
+/* Multi-string of USB readers: the serial numbers of the FTDI readers that no program holds open
+ * (through D2XX; a device without serial number is left out), then the HID readers
+ * ("<serial> HID"). Each name once, and only names whose first four characters are one of the
+ * maker's product numbers (1100, 1124, 1136, 1140, 1310-1319, 1620-1639, 1650-1659, 1680,
+ * 2000-2099). */
 QN_API int QnListUsbDevices(char* buffer, int size);
 /* Device node (on Linux the hidraw node, e.g. "/dev/hidraw3") of the first present HID reader
  * with this name; a ":<address>" suffix is ignored. Meant for the message after an open ended
  * with QN_OPEN_NO_PERMISSION. Returns the length of the path, or -1 when there is no such
  * reader, hidapi cannot be loaded or the path does not fit the buffer with its NUL. */
 QN_API int QnHidDevicePath(const char* name, char* buffer, int size);
-/* Bit set: 1 = an FTDI reader (0403:E130) is present while libftd2xx.so cannot be loaded,
- * 2 = a virtual-COM reader (1C40:05AC) is present and none of its interfaces has a driver. */
+/* Bit set: 1 = an FTDI reader (0403:E130) is present while neither the D2XX library can be
+ * loaded nor a kernel driver (ftdi_sio) is bound to one of its interfaces, 2 = a virtual-COM
+ * reader (1C40:05AC) is present and none of its interfaces has a driver. */
 QN_API int QnFindUsbDevicesWithoutDriver(void);
 /* 1 when the kernel's CDC ACM driver is loaded, built in or installed as a module, else 0. */
 QN_API int QnIsCdcDriverInstalled(void);

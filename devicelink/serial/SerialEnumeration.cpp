@@ -194,6 +194,24 @@ bool cdcDriverAvailable() {
     return false;
 }
 
+namespace {
+
+// Whether any interface of the USB device has a driver bound. Interfaces are the sub-folders
+// named "<bus>-<port>:<config>.<interface>".
+bool anyInterfaceBound(const fs::path& device) {
+    std::error_code ec;
+    for (fs::directory_iterator sub(device, ec), end; !ec && sub != end; sub.increment(ec)) {
+        const std::string name = sub->path().filename().string();
+        std::error_code inner;
+        if (name.find(':') != std::string::npos && fs::exists(sub->path() / "driver", inner)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int usbDevicesWithoutDriver(bool ftdiLibraryLoads) {
     int bits = 0;
     std::error_code ec;
@@ -202,22 +220,11 @@ int usbDevicesWithoutDriver(bool ftdiLibraryLoads) {
         const fs::path dir = it->path();
         const std::string vendor = lower(readAttribute(dir / "idVendor"));
         const std::string product = lower(readAttribute(dir / "idProduct"));
-        if (vendor == "1c40" && product == "05ac") {
-            bool anyDriver = false;
-            std::error_code inner;
-            for (fs::directory_iterator sub(dir, inner), subEnd; !inner && sub != subEnd;
-                 sub.increment(inner)) {
-                // Interfaces are the sub-folders named "<bus>-<port>:<config>.<interface>".
-                const std::string name = sub->path().filename().string();
-                if (name.find(':') != std::string::npos &&
-                    fs::exists(sub->path() / "driver", inner)) {
-                    anyDriver = true;
-                }
-            }
-            if (!anyDriver) {
-                bits |= 2;
-            }
-        } else if (vendor == "0403" && product == "e130" && !ftdiLibraryLoads) {
+        if (vendor == "1c40" && product == "05ac" && !anyInterfaceBound(dir)) {
+            bits |= 2;
+        } else if (vendor == "0403" && product == "e130" && !ftdiLibraryLoads &&
+                   !anyInterfaceBound(dir)) {
+            // Either D2XX or the kernel's ftdi_sio (bound by our udev rule) drives the reader.
             bits |= 1;
         }
     }

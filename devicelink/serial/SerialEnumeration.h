@@ -17,7 +17,8 @@ std::vector<std::string> listSerialPorts();
 bool cdcDriverAvailable();
 
 // Bit 2: a virtual-COM reader (1C40:05AC) none of whose interfaces has a driver bound.
-// Bit 1: an FTDI reader (0403:E130) while the FTDI access library cannot be loaded.
+// Bit 1: an FTDI reader (0403:E130) while neither the D2XX library can be loaded nor a kernel
+// driver (ftdi_sio) is bound to one of its interfaces.
 int usbDevicesWithoutDriver(bool ftdiLibraryLoads);
 
 } // namespace qnlink

@@ -1,165 +1,44 @@
 #include "devicelink/serial/USBSerialPort.h"
 
-#include <cerrno>
+#include "devicelink/ftdi/FtdiDevice.h"
+#include "devicelink/serial/TerminalDevice.h"
+
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 #include <utility>
 
 namespace qnlink {
 
-namespace {
-
-struct SpeedEntry {
-    int rate;
-    speed_t constant;
-};
-
-constexpr SpeedEntry kSpeeds[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
-};
-
-bool standardSpeed(int rate, speed_t& out) {
-    for (const auto& e : kSpeeds) {
-        if (e.rate == rate) {
-            out = e.constant;
-            return true;
-        }
+std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const PortName& name, int baudRate,
+                                                     int lineFormat, ReceiveQueue& sink) {
+    std::unique_ptr<PortDevice> device;
+    if (name.kind == LinkKind::Serial) {
+        device = TerminalDevice::open(name.device, baudRate, lineFormat);
+    } else {
+        device = FtdiDevice::open(name.name, baudRate, lineFormat);
     }
-    return false;
-}
-
-} // namespace
-
-bool configureTerminal(int fd, int baudRate, int lineFormat) {
-    if (baudRate <= 0) {
-        return false;
+    if (!device) {
+        return nullptr;
     }
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        return false;
-    }
-    cfmakeraw(&tio);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
-    switch (lineFormat) {
-    case Line8E1:
-        tio.c_cflag |= PARENB;
-        break;
-    case Line8O1:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case Line8N2:
-        tio.c_cflag |= CSTOPB;
-        break;
-    default:
-        break; // 8N1, also for any value not named
-    }
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    speed_t speed{};
-    const bool standard = standardSpeed(baudRate, speed);
-    if (standard && cfsetspeed(&tio, speed) != 0) {
-        return false;
-    }
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        // A pseudo-terminal has no parity and drops PARENB; the C library reports that as
-        // EINVAL although everything else was applied. Anything else is a real refusal.
-        if (errno != EINVAL) {
-            return false;
-        }
-        termios now{};
-        if (tcgetattr(fd, &now) != 0 || (now.c_cflag & CSIZE) != CS8 ||
-            (standard && cfgetospeed(&now) != speed)) {
-            return false;
-        }
-    }
-    return standard || setCustomBaudRate(fd, baudRate);
+    auto port = open(name.name, std::move(device), sink);
+    port->kind_ = name.kind;
+    return port;
 }
 
 std::unique_ptr<CUSBSerialPort> CUSBSerialPort::open(const std::string& displayName,
-                                                     const std::string& devicePath, int baudRate,
-                                                     int lineFormat, ReceiveQueue& sink) {
-    const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    // TIOCEXCL keeps other openers out, except root; the lock covers root as well.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    if (!configureTerminal(fd, baudRate, lineFormat)) {
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return nullptr;
-    }
-    // DTR and RTS on. A pseudo-terminal has no modem lines; that is not an error.
-    const int lines = TIOCM_DTR | TIOCM_RTS;
-    (void)ioctl(fd, TIOCMBIS, &lines);
-    tcflush(fd, TCIOFLUSH);
-    // The modem lines as they are now. A pseudo-terminal has none (ENOTTY or EINVAL); any
-    // other failure means the device is no longer there.
-    int modemLines = 0;
-    if (ioctl(fd, TIOCMGET, &modemLines) != 0) {
-        if (errno != ENOTTY && errno != EINVAL) {
-            ioctl(fd, TIOCNXCL);
-            ::close(fd);
-            return nullptr;
-        }
-        modemLines = -1;
-    }
-
-    const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int epollFd = epoll_create1(EPOLL_CLOEXEC);
-    epoll_event wakeEvent{EPOLLIN, {.fd = wakeFd}};
-    epoll_event portEvent{EPOLLIN, {.fd = fd}};
-    if (wakeFd < 0 || epollFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wakeEvent) != 0 ||
-        epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &portEvent) != 0) {
-        for (int open : {wakeFd, epollFd}) {
-            if (open >= 0) {
-                ::close(open);
-            }
-        }
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return nullptr;
-    }
-    std::unique_ptr<CUSBSerialPort> port(
-        new CUSBSerialPort(displayName, fd, wakeFd, epollFd, sink));
-    port->modemLines_ = modemLines;
+                                                     std::unique_ptr<PortDevice> device,
+                                                     ReceiveQueue& sink) {
+    std::unique_ptr<CUSBSerialPort> port(new CUSBSerialPort(displayName, std::move(device), sink));
     port->running_ = true;
     port->thread_ = std::thread([p = port.get()] { p->run(); });
     return port;
 }
 
-CUSBSerialPort::CUSBSerialPort(std::string displayName, int fd, int wakeFd, int epollFd,
+CUSBSerialPort::CUSBSerialPort(std::string displayName, std::unique_ptr<PortDevice> device,
                                ReceiveQueue& sink)
-    : displayName_(std::move(displayName)), fd_(fd), wakeFd_(wakeFd), epollFd_(epollFd),
-      sink_(sink) {}
+    : displayName_(std::move(displayName)), device_(std::move(device)), sink_(sink) {}
 
 CUSBSerialPort::~CUSBSerialPort() {
     close();
-}
-
-void CUSBSerialPort::wake() {
-    const std::uint64_t one = 1;
-    // The counter only saturates after 2^64 - 2 wake-ups; a failed write means it is set.
-    (void)::write(wakeFd_, &one, sizeof one);
 }
 
 bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
@@ -175,24 +54,20 @@ bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
             // Nothing queued before these bytes: write them at once on the caller's thread,
             // which saves the hand-over to the port thread. Whatever the port does not take
             // now is queued for the port thread, so the order of bytes stays.
-            ssize_t n;
-            do {
-                n = ::write(fd_, data, size);
-            } while (n < 0 && errno == EINTR);
-            if (n == static_cast<ssize_t>(size)) {
+            const long n = device_->write(data, size);
+            if (n == static_cast<long>(size)) {
                 return true;
             }
-            if (n > 0) {
-                data += n;
-                size -= static_cast<std::size_t>(n);
-            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (n < 0) {
                 return true; // a failed write shows as a missing reply, as on the port thread
             }
+            data += n;
+            size -= static_cast<std::size_t>(n);
         }
         std::memcpy(writeBuffer_.data() + pending_, data, size);
         pending_ += size;
-        // Under the lock, so that close() cannot release the descriptor in between.
-        wake();
+        // Under the lock, so that close() cannot release the device in between.
+        device_->wake();
     }
     return true;
 }
@@ -200,17 +75,14 @@ bool CUSBSerialPort::write(const std::uint8_t* data, std::size_t size) {
 bool CUSBSerialPort::flushPending() {
     std::lock_guard lock(portMutex_);
     while (pending_ > 0) {
-        const ssize_t n = ::write(fd_, writeBuffer_.data(), pending_);
+        const long n = device_->write(writeBuffer_.data(), pending_);
         if (n > 0) {
             const auto written = static_cast<std::size_t>(n);
             std::memmove(writeBuffer_.data(), writeBuffer_.data() + written, pending_ - written);
             pending_ -= written;
             continue;
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (n == 0) {
             return true; // the port is full; continue when it takes bytes again
         }
         // A failed write is not reported upwards: the exchange runs into its reply timeout.
@@ -220,9 +92,7 @@ bool CUSBSerialPort::flushPending() {
 }
 
 void CUSBSerialPort::updateInterest() {
-    epoll_event event{(threadReads_ ? EPOLLIN : 0U) | (waitForRoom_ ? EPOLLOUT : 0U), {.fd = fd_}};
-    // Takes effect also while the port thread sits in epoll_wait.
-    (void)epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd_, &event);
+    device_->setInterest(threadReads_, waitForRoom_);
 }
 
 void CUSBSerialPort::setWaitForRoom(bool waitForRoom) {
@@ -240,26 +110,21 @@ bool CUSBSerialPort::readInput(bool portThread) {
         return true; // the waiting thread reads
     }
     for (;;) {
-        const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+        const long n = device_->read(chunk.data(), chunk.size());
         if (n > 0) {
             sink_.append(chunk.data(), static_cast<std::size_t>(n));
             if (static_cast<std::size_t>(n) < chunk.size()) {
-                return true; // a short read took everything the terminal had
+                return true; // a short read took everything the device had
             }
             continue;
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        // With VMIN = VTIME = 0 an empty terminal reads as 0 bytes, not as an end.
-        // A read error (EIO) means the device went away.
-        return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+        return n == 0;
     }
 }
 
 bool CUSBSerialPort::beginDirectInput() {
     std::lock_guard lock(inputMutex_);
-    if (!running_) {
+    if (!running_ || !device_->directInput()) {
         return false;
     }
     // Under the input lock: a read the port thread has begun ends first, and it starts no
@@ -271,71 +136,37 @@ bool CUSBSerialPort::beginDirectInput() {
 
 void CUSBSerialPort::endDirectInput() {
     std::lock_guard lock(inputMutex_);
+    if (threadReads_) {
+        return;
+    }
     threadReads_ = true;
-    // Bytes that are still in the terminal wake the port thread at once.
+    // Bytes that are still in the device wake the port thread at once.
     updateInterest();
 }
 
 bool CUSBSerialPort::awaitInput(std::chrono::steady_clock::time_point until) {
     std::lock_guard lock(directMutex_);
-    if (fd_ < 0 || !running_) {
+    if (!deviceOpen_ || !running_) {
         return false;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-        return true;
-    }
-    const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
-                           static_cast<long>(left.count() % 1'000'000'000)};
-    pollfd port{fd_, POLLIN, 0};
-    const int r = ::ppoll(&port, 1, &timeout, nullptr);
-    if (r < 0) {
-        return errno == EINTR;
-    }
-    if (r == 0) {
-        return true;
-    }
-    if ((port.revents & (POLLIN | POLLHUP)) != 0 && !readInput(false)) {
+    const PortDevice::Events seen = device_->awaitInput(until);
+    if (seen.input && !readInput(false)) {
         return false;
     }
-    // After a hang-up the port stays readable for good; polling it again would spin.
-    return (port.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    return !seen.ended;
 }
 
 void CUSBSerialPort::run() {
-    std::array<epoll_event, 2> events{};
     for (;;) {
-        const int n = ::epoll_wait(epollFd_, events.data(), static_cast<int>(events.size()), -1);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
+        const PortDevice::Events seen = device_->wait();
         if (shutdown_) {
             break;
         }
-        bool woken = false;
-        std::uint32_t port = 0;
-        for (int i = 0; i < n; ++i) {
-            if (events[static_cast<std::size_t>(i)].data.fd == wakeFd_) {
-                woken = true;
-            } else {
-                port |= events[static_cast<std::size_t>(i)].events;
-            }
-        }
-        if (woken) {
-            std::uint64_t count = 0;
-            (void)::read(wakeFd_, &count, sizeof count);
+        if (seen.woken || seen.room) {
             setWaitForRoom(flushPending());
         }
-        if (port & EPOLLOUT) {
-            setWaitForRoom(flushPending());
-        }
-        // epoll reports a hang-up and an error also while a waiting thread has the input.
-        bool ended = (port & (EPOLLERR | EPOLLHUP)) != 0;
-        if ((port & (EPOLLIN | EPOLLHUP)) != 0 && !readInput(true)) {
+        bool ended = seen.ended;
+        if (seen.input && !readInput(true)) {
             ended = true;
         }
         if (ended) {
@@ -352,13 +183,13 @@ void CUSBSerialPort::run() {
 
 bool CUSBSerialPort::setLineFormat(int baudRate, int lineFormat) {
     std::lock_guard lock(portMutex_);
-    return fd_ >= 0 && configureTerminal(fd_, baudRate, lineFormat);
+    return deviceOpen_ && device_->configure(baudRate, lineFormat);
 }
 
 void CUSBSerialPort::close() {
     if (thread_.joinable()) {
         shutdown_ = true;
-        wake();
+        device_->wake();
         thread_.join();
     }
     std::lock_guard direct(directMutex_);
@@ -366,20 +197,9 @@ void CUSBSerialPort::close() {
     std::lock_guard input(inputMutex_);
     running_ = false;
     pending_ = 0;
-    if (epollFd_ >= 0) {
-        ::close(epollFd_);
-        epollFd_ = -1;
-    }
-    if (fd_ >= 0) {
-        // The exclusive flag belongs to the terminal, not to this descriptor: clear it so the
-        // port can be opened again while the device stays present.
-        ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
-        wakeFd_ = -1;
+    if (deviceOpen_) {
+        device_->close();
+        deviceOpen_ = false;
     }
 }
 

@@ -1,11 +1,15 @@
-// A serial port (RS-232 or USB virtual COM) as a link: termios configuration, exclusive
-// access, and one port thread that blocks in epoll on the port and a wake-up descriptor. While
-// an exchange waits for its reply, the waiting thread reads the port itself (direct input).
+// A serial port as a link: an RS-232 or USB virtual COM terminal, or an FTDI reader through the
+// D2XX library (FTDI mode, chosen by the port name). One port thread waits on the device without
+// using the processor, moves what arrives into the receive queue and writes queued frames. On a
+// terminal the waiting thread reads the port itself while an exchange waits for its reply
+// (direct input).
 #ifndef QNLINK_USBSERIALPORT_H
 #define QNLINK_USBSERIALPORT_H
 
 #include "devicelink/Link.h"
+#include "devicelink/PortName.h"
 #include "devicelink/ReceiveQueue.h"
+#include "devicelink/serial/PortDevice.h"
 
 #include <array>
 #include <atomic>
@@ -26,14 +30,18 @@ class CUSBSerialPort final : public Link {
 public:
     static constexpr std::size_t kWriteBufferSize = 512;
 
-    // Opens and configures the device and starts the port thread. Returns nullptr when the
-    // port cannot be opened, is held by someone else, is no terminal or refuses the rate.
-    static std::unique_ptr<CUSBSerialPort> open(const std::string& displayName,
-                                                const std::string& devicePath, int baudRate,
-                                                int lineFormat, ReceiveQueue& sink);
+    // Opens and configures the device that the name selects (a serial port name: its
+    // terminal; anything else: the FTDI reader with that serial number) and starts the port
+    // thread. Returns nullptr when the port cannot be opened, is held by someone else, is no
+    // terminal or refuses the rate.
+    static std::unique_ptr<CUSBSerialPort> open(const PortName& name, int baudRate, int lineFormat,
+                                                ReceiveQueue& sink);
+    // The same over a device that is already open.
+    static std::unique_ptr<CUSBSerialPort>
+    open(const std::string& displayName, std::unique_ptr<PortDevice> device, ReceiveQueue& sink);
     ~CUSBSerialPort() override;
 
-    LinkKind kind() const override { return LinkKind::Serial; }
+    LinkKind kind() const override { return kind_; }
     bool write(const std::uint8_t* data, std::size_t size) override;
     void close() override;
     bool setLineFormat(int baudRate, int lineFormat) override;
@@ -45,30 +53,28 @@ public:
     // False once the port thread has ended because the device went away.
     bool threadRunning() const { return running_.load(); }
     // TIOCM_* bits (CTS, DSR, CD, RI) seen at open; -1 for a port without modem lines.
-    int modemLinesAtOpen() const { return modemLines_; }
+    int modemLinesAtOpen() const { return device_->modemLines(); }
 
 private:
-    CUSBSerialPort(std::string displayName, int fd, int wakeFd, int epollFd, ReceiveQueue& sink);
+    CUSBSerialPort(std::string displayName, std::unique_ptr<PortDevice> device, ReceiveQueue& sink);
     void run();
     // Writes what is pending; returns true while bytes remain (the port is full).
     bool flushPending();
-    void wake();
     // Moves what the port holds into the receive queue. On the port thread nothing is read
     // while a waiting thread has direct input. False on a read error (the device went away).
     bool readInput(bool portThread);
-    // Tells epoll what the port thread waits for on the port; inputMutex_ held.
+    // Tells the device what the port thread waits for; inputMutex_ held.
     void updateInterest();
     void setWaitForRoom(bool waitForRoom);
 
     std::string displayName_;
-    int fd_;
-    int wakeFd_;
-    int epollFd_;
+    LinkKind kind_ = LinkKind::Serial; // Ftdi in FTDI mode
+    std::unique_ptr<PortDevice> device_;
+    bool deviceOpen_ = true; // false once close() has released the device
     ReceiveQueue& sink_;
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> shutdown_{false};
-    int modemLines_ = -1;
 
     std::mutex inputMutex_;    // one reader at a time; guards the two flags below
     bool threadReads_ = true;  // false while a waiting thread has direct input
@@ -79,13 +85,6 @@ private:
     std::array<std::uint8_t, kWriteBufferSize> writeBuffer_{};
     std::size_t pending_ = 0;
 };
-
-// Applies baud rate and line format to an open terminal. False when the rate or the format
-// is not taken.
-bool configureTerminal(int fd, int baudRate, int lineFormat);
-
-// Sets a rate that has no Bnnn constant (e.g. 1382400) through the kernel's termios2.
-bool setCustomBaudRate(int fd, int baudRate);
 
 } // namespace qnlink
 

@@ -252,8 +252,13 @@ TEST_F(PortDialogTest, MissingDriverIsOfferedOnce) {
     dialog.deviceChange(kDeviceArrival);
     dialog.deviceChange(kRefreshLists);
     ASSERT_EQ(box.asked.size(), 1u);
-    EXPECT_EQ(box.asked[0], str(10133) + QStringLiteral("\r\n") + str(10134) +
-                                QStringLiteral("\r\n") + str(10135) + QStringLiteral("\r\n"));
+    EXPECT_EQ(box.asked[0], str(10133) + QStringLiteral("\r\n") + str(70350) +
+                                QStringLiteral("\r\n") + str(10134) + QStringLiteral("\r\n") +
+                                str(10135) + QStringLiteral("\r\n"));
+    // The FTDI text names both ways: FTDI's library and the kernel driver's udev rule.
+    for (const char* way : {"libftd2xx.so", "ftdi_sio", "71-quarnel-veltra-ftdi.rules"}) {
+        EXPECT_TRUE(str(70350).contains(QLatin1String(way))) << way;
+    }
     EXPECT_FALSE(CPortSelectDlg::refreshRunning());
 }
 

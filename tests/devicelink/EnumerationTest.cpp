@@ -130,6 +130,15 @@ TEST(EnumerationTest, DriverChecks) {
         EXPECT_TRUE(cdcDriverAvailable());
     }
     {
+        // Without D2XX the kernel's serial driver, bound by the udev rule, drives an FTDI reader.
+        FakeSysfs sys;
+        sys.usbTty(sys.usbDevice("1-2", "0403", "e130", ""), "1-2", "ttyUSB0", true);
+        EXPECT_EQ(usbDevicesWithoutDriver(false), 0);
+        sys.usbDevice("1-4", "0403", "E130", "");
+        EXPECT_EQ(usbDevicesWithoutDriver(false), 1);
+        EXPECT_EQ(usbDevicesWithoutDriver(true), 0);
+    }
+    {
         FakeSysfs sys;
         // Installed as a module, not loaded.
         const std::string release = [] {

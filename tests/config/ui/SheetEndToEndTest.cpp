@@ -13,6 +13,7 @@
 #include "keys/ui/CParamRegisterkarteHID.h"
 #include "resources/strings/StringTable.h"
 #include "tests/config/ui/SheetTestSupport.h"
+#include "tests/support/FtdiStandIn.h"
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <fstream>
+#include <optional>
 
 namespace veltra::test {
 namespace {
@@ -176,57 +178,68 @@ TEST_F(SheetEndToEnd, NoReaderLeavesThePagesInTheirInitialState) {
 }
 
 TEST_F(SheetEndToEnd, ReadsEditsAndProgramsTheReader) {
-    SimProcess sim({"--type", "244"});
-    port = sim.port();
-    auto sheet = openSheet();
-    ASSERT_NE(sheet->dataPage(1), nullptr);
-    EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after reading
-    EXPECT_FALSE(sheet->modelName().empty());
-    EXPECT_TRUE(sheet->windowTitle().endsWith(
-        QStringLiteral(" <") + QString::fromStdString(sheet->modelName()) + QLatin1Char('>')));
+    // A reader on a serial port, and an FTDI reader through the D2XX library (the stand-in,
+    // on the simulator's terminal) by the connection string the program builds for it.
+    for (const bool ftdi : {false, true}) {
+        SCOPED_TRACE(ftdi ? "FTDI reader" : "serial port");
+        SimProcess sim({"--type", "244"});
+        std::optional<FtdiStandIn> d2xx;
+        port = sim.port();
+        if (ftdi) {
+            d2xx.emplace(FtdiStandIn::Devices{{"1680A001", sim.port()}});
+            port = "1680A001:1";
+        }
+        auto sheet = openSheet();
+        ASSERT_NE(sheet->dataPage(1), nullptr);
+        EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after reading
+        EXPECT_FALSE(sheet->modelName().empty());
+        EXPECT_TRUE(sheet->windowTitle().endsWith(
+            QStringLiteral(" <") + QString::fromStdString(sheet->modelName()) + QLatin1Char('>')));
 
-    // What the simulator holds is on the pages.
-    const DataFormatRecord first = sheet->dataPage(0)->getRecord();
-    EXPECT_TRUE(first.isFixedFormat());
-    EXPECT_EQ(first.registers[0], 1); // "Unique"
-    EXPECT_EQ(first.length, 10);
-    EXPECT_EQ(sheet->suffixPage()->block(), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
-    EXPECT_TRUE(sheet->prefixPage()->sequence().empty());
-    const ReaderParameters read = sheet->parameterPage()->parameters();
-    EXPECT_EQ(read.cycleTimeMs, 1000);
-    EXPECT_EQ(read.timeoutMs, 500);
-    EXPECT_EQ(read.prompt, '?');
-    for (auto* page :
-         {sheet->prefixPage(), sheet->suffixPage(), sheet->pullOffPage(), sheet->separatorPage()}) {
-        EXPECT_FALSE(page->isModified());
+        // What the simulator holds is on the pages.
+        const DataFormatRecord first = sheet->dataPage(0)->getRecord();
+        EXPECT_TRUE(first.isFixedFormat());
+        EXPECT_EQ(first.registers[0], 1); // "Unique"
+        EXPECT_EQ(first.length, 10);
+        EXPECT_EQ(sheet->suffixPage()->block(), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
+        EXPECT_TRUE(sheet->prefixPage()->sequence().empty());
+        const ReaderParameters read = sheet->parameterPage()->parameters();
+        EXPECT_EQ(read.cycleTimeMs, 1000);
+        EXPECT_EQ(read.timeoutMs, 500);
+        EXPECT_EQ(read.prompt, '?');
+        for (auto* page : {sheet->prefixPage(), sheet->suffixPage(), sheet->pullOffPage(),
+                           sheet->separatorPage()}) {
+            EXPECT_FALSE(page->isModified());
+        }
+
+        // Edits: decimal output of twelve characters, "AB" as prefix, 2 s cycle time.
+        DataFormatRecord edited = first;
+        edited.display = 1;
+        edited.length = 12;
+        sheet->dataPage(0)->setFromRecord(edited);
+        sheet->prefixPage()->setSequence(sequenceOf({0x41, 0x42}));
+        ReaderParameters parameters = read;
+        parameters.cycleTimeMs = 2000;
+        sheet->parameterPage()->setParameters(parameters, false);
+
+        ASSERT_TRUE(sheet->programReader());
+        ASSERT_FALSE(messages.shown.empty());
+        EXPECT_EQ(messages.shown.back(),
+                  QStringLiteral("Programmierung erfolgreich abgeschlossen"));
+        EXPECT_TRUE(messages.asked.empty());
+
+        EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0x42, 0xFF}));
+        EXPECT_EQ(sim.block(3), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
+        EXPECT_EQ(sim.block(6), (std::vector<std::uint8_t>{0x00, 20, '?', 5}));
+        const std::vector<std::uint8_t> data = sim.block(1);
+        ASSERT_EQ(data.size(), 40u);
+        EXPECT_EQ(data[0], 0x00);                   // fixed format
+        EXPECT_EQ(data[1], 0x01);                   // "Unique"
+        EXPECT_EQ(data[7], 1);                      // decimal
+        EXPECT_EQ(data[8], 12);                     // characters
+        EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after programming
+        EXPECT_EQ(storedBaud, 19200);
     }
-
-    // Edits: decimal output of twelve characters, "AB" as prefix, 2 s cycle time.
-    DataFormatRecord edited = first;
-    edited.display = 1;
-    edited.length = 12;
-    sheet->dataPage(0)->setFromRecord(edited);
-    sheet->prefixPage()->setSequence(sequenceOf({0x41, 0x42}));
-    ReaderParameters parameters = read;
-    parameters.cycleTimeMs = 2000;
-    sheet->parameterPage()->setParameters(parameters, false);
-
-    ASSERT_TRUE(sheet->programReader());
-    ASSERT_FALSE(messages.shown.empty());
-    EXPECT_EQ(messages.shown.back(), QStringLiteral("Programmierung erfolgreich abgeschlossen"));
-    EXPECT_TRUE(messages.asked.empty());
-
-    EXPECT_EQ(sim.block(2), (std::vector<std::uint8_t>{0x41, 0x42, 0xFF}));
-    EXPECT_EQ(sim.block(3), (std::vector<std::uint8_t>{0x0D, 0x0A, 0xFF}));
-    EXPECT_EQ(sim.block(6), (std::vector<std::uint8_t>{0x00, 20, '?', 5}));
-    const std::vector<std::uint8_t> data = sim.block(1);
-    ASSERT_EQ(data.size(), 40u);
-    EXPECT_EQ(data[0], 0x00);                   // fixed format
-    EXPECT_EQ(data[1], 0x01);                   // "Unique"
-    EXPECT_EQ(data[7], 1);                      // decimal
-    EXPECT_EQ(data[8], 12);                     // characters
-    EXPECT_TRUE(sim.waitForValue("mode", "2")); // closed after programming
-    EXPECT_EQ(storedBaud, 19200);
 }
 
 TEST_F(SheetEndToEnd, AnotherModelAttachedBeforeProgrammingIsRefusedBeforeAnyWrite) {
