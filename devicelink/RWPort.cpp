@@ -1,6 +1,7 @@
 #include "devicelink/RWPort.h"
 
 #include "devicelink/serial/USBSerialPort.h"
+#include "devicelink/tcp/TCPSocketThread.h"
 #include "qnlink.h"
 
 #include <algorithm>
@@ -102,6 +103,13 @@ void setWaitCallback(void (*callback)(int, void*), void* context) {
     slot.context = callback ? context : nullptr;
 }
 
+void currentWaitCallback(void (*&callback)(int, void*), void*& context) {
+    auto& slot = waitCallbackSlot();
+    std::lock_guard lock(slot.mutex);
+    callback = slot.callback;
+    context = slot.context;
+}
+
 int baudRateCode(int baudRate) {
     switch (baudRate) {
     case 2400:
@@ -141,9 +149,11 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
     case LinkKind::Serial:
         link_ = CUSBSerialPort::open(name_.name, name_.device, baudRate, lineFormat, queue_);
         return link_ ? 0 : QN_OPEN_FAILED;
+    case LinkKind::Tcp:
+        link_ = openTcpLink(name_.name, queue_);
+        return link_ ? 0 : QN_OPEN_FAILED;
     case LinkKind::Ftdi: // the D2XX link (ftdi/) drives the serial port class by serial number
     case LinkKind::Hid:  // hid/: open by listed name, then the mode message (QN_OPEN_HID_MODE)
-    case LinkKind::Tcp:  // tcp/: connect to device:tcpPort, then the socket thread
         // These links are not part of this build of the library yet.
         return QN_OPEN_FAILED;
     }
