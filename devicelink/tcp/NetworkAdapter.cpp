@@ -1,7 +1,9 @@
 #include "devicelink/tcp/NetworkAdapter.h"
 
 #include <arpa/inet.h>
-#include <fstream>
+#include <cstring>
+#include <net/if_arp.h>
+#include <sys/ioctl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -12,10 +14,13 @@ namespace qnlink {
 
 namespace {
 
-bool isEthernetKind(const std::string& interfaceName) {
-    std::ifstream type("/sys/class/net/" + interfaceName + "/type");
-    int value = 0;
-    return (type >> value) && value == 1; // ARPHRD_ETHER: wired and Wi-Fi alike
+// The hardware type that /sys/class/net/<if>/type shows, asked of the kernel directly: sysfs
+// shows the network namespace it was mounted in, the ioctl the caller's own.
+bool isEthernetKind(int probe, const char* interfaceName) {
+    ifreq request{};
+    std::strncpy(request.ifr_name, interfaceName, IFNAMSIZ - 1);
+    return ::ioctl(probe, SIOCGIFHWADDR, &request) == 0 &&
+           request.ifr_hwaddr.sa_family == ARPHRD_ETHER; // wired and Wi-Fi alike
 }
 
 } // namespace
@@ -23,7 +28,12 @@ bool isEthernetKind(const std::string& interfaceName) {
 std::vector<NetworkAdapter> listNetworkAdapters() {
     std::vector<NetworkAdapter> adapters;
     ifaddrs* list = nullptr;
+    const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) {
+        return adapters;
+    }
     if (getifaddrs(&list) != 0) {
+        ::close(probe);
         return adapters;
     }
     for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
@@ -33,7 +43,7 @@ std::vector<NetworkAdapter> listNetworkAdapters() {
         }
         const std::uint32_t address =
             reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
-        if (address == 0 || !isEthernetKind(a->ifa_name)) {
+        if (address == 0 || !isEthernetKind(probe, a->ifa_name)) {
             continue;
         }
         NetworkAdapter adapter;
@@ -44,6 +54,7 @@ std::vector<NetworkAdapter> listNetworkAdapters() {
         adapters.push_back(adapter);
     }
     freeifaddrs(list);
+    ::close(probe);
     return adapters;
 }
 

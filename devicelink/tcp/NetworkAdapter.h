@@ -19,7 +19,7 @@ struct NetworkAdapter {
 };
 
 // Every IPv4 address other than 0.0.0.0 of every Ethernet or Wi-Fi interface that is up
-// (sysfs type 1, which Wi-Fi interfaces share), in the order the system lists them.
+// (hardware type 1, which Wi-Fi interfaces share), in the order the system lists them.
 std::vector<NetworkAdapter> listNetworkAdapters();
 
 // The local address a TCP connection to host binds to: the address the routing table would
