@@ -2,11 +2,11 @@
 
 #include <arpa/inet.h>
 #include <cstring>
-#include <net/if_arp.h>
-#include <sys/ioctl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -97,8 +97,8 @@ TEST_F(LanDialogs, SettingsOpenInTheReadersModeAndOkSendsTheNewName) {
     EXPECT_EQ(box_.shown[0], str(10128));
     EXPECT_EQ(fixed.result(), 0);
 
-    const auto module = sim({"--lan", "10.80.1.13", "--lan-dhcp", "--lan-name", "LAB2",
-                             "--lan-port", "10002"});
+    const auto module =
+        sim({"--lan", "10.80.1.13", "--lan-dhcp", "--lan-name", "LAB2", "--lan-port", "10002"});
     CLanConfig dhcp(qnLink(), QStringLiteral("[LAB2]-10002"));
     EXPECT_TRUE(dhcp.dhcpButton()->isChecked());
     EXPECT_EQ(dhcp.dhcpNameEdit()->text(), QStringLiteral("LAB2"));
