@@ -1,5 +1,7 @@
 #include "app/DialogLauncher.h"
 #include "config/workflow/ProfileFilterSettings.h"
+#include "network/ui/CIPAddrSuche.h"
+#include "network/ui/CLanConfig.h"
 
 #include "app/CFilterParameterDlg.h"
 #include "config/ui/CSeriellEinstellDlg.h"
@@ -30,13 +32,22 @@ Outcome openFilterDialog(QWidget* parent) {
     return dialog.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 
-Outcome openLanSettings(QWidget* /*parent*/, const QString& /*connectionString*/,
-                        QString& /*newAddress*/) {
-    return Outcome::Unavailable;
+Outcome openLanSettings(QWidget* parent, const QString& connectionString, QString& newAddress) {
+    CLanConfig dialog(qnLink(), connectionString, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return Outcome::Rejected;
+    }
+    newAddress = dialog.readerName();
+    return Outcome::Accepted;
 }
 
-Outcome openIpSearch(QWidget* /*parent*/, QString& /*chosen*/) {
-    return Outcome::Unavailable;
+Outcome openIpSearch(QWidget* parent, QString& chosen) {
+    CIPAddrSuche dialog(qnLink(), parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return Outcome::Rejected;
+    }
+    chosen = dialog.result();
+    return Outcome::Accepted;
 }
 
 Outcome openAboutBox(QWidget* /*parent*/) {

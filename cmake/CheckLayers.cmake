@@ -15,8 +15,8 @@ endif()
 function(layer_of path out)
     set(rules
         "app/=5"
-        "widgets/=4" "config/ui/=4" "keys/ui/=4"
-        "tools/=3" "config/workflow/=3" "keys/workflow/=3"
+        "widgets/=4" "config/ui/=4" "keys/ui/=4" "network/ui/=4"
+        "tools/=3" "config/workflow/=3" "keys/workflow/=3" "network/workflow/=3"
         "config/=2" "keys/=2" "resources/strings/=2"
         "devicelink/=1")
     foreach(rule IN LISTS rules)
@@ -39,6 +39,7 @@ set(public_headers "qnlink.h=1")
 file(GLOB_RECURSE sources RELATIVE ${ROOT}
      ${ROOT}/app/*.cpp ${ROOT}/app/*.h ${ROOT}/widgets/*.cpp ${ROOT}/widgets/*.h
      ${ROOT}/config/*.cpp ${ROOT}/config/*.h ${ROOT}/keys/*.cpp ${ROOT}/keys/*.h
+     ${ROOT}/network/*.cpp ${ROOT}/network/*.h
      ${ROOT}/resources/strings/*.cpp ${ROOT}/resources/strings/*.h
      ${ROOT}/devicelink/*.cpp ${ROOT}/devicelink/*.h ${ROOT}/tools/*.cpp ${ROOT}/tools/*.h)
 

@@ -2,11 +2,13 @@
 #include "qnlink.h"
 
 #include "devicelink/MultiString.h"
+#include "devicelink/Ping.h"
 #include "devicelink/SdkApp.h"
 #include "devicelink/UsbDeviceList.h"
 #include "devicelink/ftdi/FTD2xxPort.h"
 #include "devicelink/hid/HidEnumeration.h"
 #include "devicelink/serial/SerialEnumeration.h"
+#include "devicelink/tcp/LanOperations.h"
 
 #include <cstring>
 #include <string>
@@ -206,36 +208,36 @@ int QnHidControlWrite(int handle, const unsigned char* data, int length) {
     return withPort(handle, [&](CQN_RW_Port& p) { return p.hidControlWrite(data, length); });
 }
 
-// ---- Ethernet readers: the TCP link and the module configuration are not in this build ----
+// ---- Ethernet readers: the module configuration over UDP and the ping ----
 
 int QnSearchLanReaders(char* buffer, int size) {
-    return emptyList(buffer, size);
+    return qnlink::lanSearch(true, buffer, size);
 }
 
 int QnSearchLanDevices(char* buffer, int size) {
-    return emptyList(buffer, size);
+    return qnlink::lanSearch(false, buffer, size);
 }
 
-int QnPingLanDevice(const char* /*portName*/) {
-    return 0;
+int QnPingLanDevice(const char* portName) {
+    return qnlink::pingLanDevice(portName);
 }
 
-int QnLanReadSettings(const char* /*portName*/, char* /*name*/, char* /*address*/,
-                      char* /*subnetMask*/, char* /*gateway*/) {
-    return -1;
+int QnLanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
+                      char* gateway) {
+    return qnlink::lanReadSettings(portName, name, address, subnetMask, gateway);
 }
 
-int QnLanSetAddress(const char* /*portName*/, const char* /*newAddress*/,
-                    const char* /*subnetMask*/, const char* /*gateway*/) {
-    return -1;
+int QnLanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
+                    const char* gateway) {
+    return qnlink::lanSetAddress(portName, newAddress, subnetMask, gateway);
 }
 
-int QnLanReadRemoteHost(const char* /*portName*/, char* /*address*/, int* /*port*/) {
-    return -1;
+int QnLanReadRemoteHost(const char* portName, char* address, int* port) {
+    return qnlink::lanReadRemoteHost(portName, address, port);
 }
 
-int QnLanWriteRemoteHost(const char* /*portName*/, const char* /*address*/, int /*port*/) {
-    return -1;
+int QnLanWriteRemoteHost(const char* portName, const char* address, int port) {
+    return qnlink::lanWriteRemoteHost(portName, address, port);
 }
 
 void QnSetWaitCallback(QnWaitCallback callback, void* context) {

@@ -2,6 +2,7 @@
 
 #include "devicelink/hid/HidLink.h"
 #include "devicelink/serial/USBSerialPort.h"
+#include "devicelink/tcp/TCPSocketThread.h"
 #include "qnlink.h"
 
 #include <algorithm>
@@ -103,6 +104,13 @@ void setWaitCallback(void (*callback)(int, void*), void* context) {
     slot.context = callback ? context : nullptr;
 }
 
+void currentWaitCallback(void (*&callback)(int, void*), void*& context) {
+    auto& slot = waitCallbackSlot();
+    std::lock_guard lock(slot.mutex);
+    callback = slot.callback;
+    context = slot.context;
+}
+
 int baudRateCode(int baudRate) {
     switch (baudRate) {
     case 2400:
@@ -155,7 +163,9 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
         link_ = std::move(hid);
         return 0;
     }
-    case LinkKind::Tcp: // tcp/: connect to device:tcpPort, then the socket thread
+    case LinkKind::Tcp:
+        link_ = openTcpLink(name_.name, queue_);
+        return link_ ? 0 : QN_OPEN_FAILED;
         // These links are not part of this build of the library yet.
         return QN_OPEN_FAILED;
     }

@@ -100,6 +100,8 @@ int baudRateCode(int baudRate);
 
 // The process-wide wait callback.
 void setWaitCallback(void (*callback)(int, void*), void* context);
+// The callback registered now and its context (nullptr when none is).
+void currentWaitCallback(void (*&callback)(int, void*), void*& context);
 
 } // namespace qnlink
 

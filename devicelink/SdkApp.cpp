@@ -134,6 +134,16 @@ int CQN_LF_SDKApp::closePort(int handle) {
     return 0;
 }
 
+int CQN_LF_SDKApp::acquireHandle(LinkKind kind) {
+    std::lock_guard lock(handleMutex_);
+    return poolFor(kind).acquire();
+}
+
+void CQN_LF_SDKApp::releaseHandle(LinkKind kind, int handle) {
+    std::lock_guard lock(handleMutex_);
+    poolFor(kind).release(handle);
+}
+
 void CQN_LF_SDKApp::closeAll() {
     std::vector<std::shared_ptr<CQN_RW_Port>> all;
     {

@@ -27,6 +27,10 @@ public:
     // 0, or -1 for an unknown handle.
     int closePort(int handle);
     void closeAll();
+    // Handle numbers of connections that do not go through openPort (the module configuration
+    // accesses of the LAN operations draw from the TCP numbers).
+    int acquireHandle(LinkKind kind);
+    void releaseHandle(LinkKind kind, int handle);
 
 private:
     CQN_LF_SDKApp() = default;

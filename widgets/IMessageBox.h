@@ -17,6 +17,8 @@ public:
     virtual void show(QWidget* parent, const QString& text, Kind kind) = 0;
     // A question with "Ja" and "Nein"; true for "Ja".
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // A message with its own caption and the buttons retry and cancel; true for retry.
+    virtual bool askRetry(QWidget* parent, const QString& text, const QString& caption) = 0;
 };
 
 // The message box in use; QtMessageBox until another one is installed. Passing nullptr

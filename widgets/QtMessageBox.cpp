@@ -39,4 +39,11 @@ bool QtMessageBox::askYesNo(QWidget* parent, const QString& text) {
     return box.clickedButton() == yes;
 }
 
+bool QtMessageBox::askRetry(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, displayText(text),
+                    QMessageBox::Retry | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Retry);
+    return box.exec() == QMessageBox::Retry;
+}
+
 } // namespace veltra

@@ -10,6 +10,7 @@ class QtMessageBox final : public IMessageBox {
 public:
     void show(QWidget* parent, const QString& text, Kind kind) override;
     bool askYesNo(QWidget* parent, const QString& text) override;
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
 };
 
 } // namespace veltra

@@ -18,6 +18,9 @@ public:
     int searchLanReaders(char* buffer, int size) override {
         return QnSearchLanReaders(buffer, size);
     }
+    int searchLanDevices(char* buffer, int size) override {
+        return QnSearchLanDevices(buffer, size);
+    }
     int pingLanDevice(const char* portName) override { return QnPingLanDevice(portName); }
     int findUsbDevicesWithoutDriver() override { return QnFindUsbDevicesWithoutDriver(); }
     int isCdcDriverInstalled() override { return QnIsCdcDriverInstalled(); }
@@ -119,6 +122,14 @@ public:
     }
     int lanWriteRemoteHost(const char* portName, const char* address, int port) override {
         return QnLanWriteRemoteHost(portName, address, port);
+    }
+    int lanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
+                        char* gateway) override {
+        return QnLanReadSettings(portName, name, address, subnetMask, gateway);
+    }
+    int lanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
+                      const char* gateway) override {
+        return QnLanSetAddress(portName, newAddress, subnetMask, gateway);
     }
 };
 

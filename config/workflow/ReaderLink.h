@@ -33,6 +33,7 @@ public:
     virtual int listComPorts(char* buffer, int size) = 0;
     virtual int listUsbDevices(char* buffer, int size) = 0;
     virtual int searchLanReaders(char* buffer, int size) = 0;
+    virtual int searchLanDevices(char* buffer, int size) = 0;
     virtual int pingLanDevice(const char* portName) = 0;
     virtual int findUsbDevicesWithoutDriver() = 0;
     virtual int isCdcDriverInstalled() = 0;
@@ -75,6 +76,11 @@ public:
     virtual int hidControlWrite(int handle, const unsigned char* data, int length) = 0;
     virtual int lanReadRemoteHost(const char* portName, char* address, int* port) = 0;
     virtual int lanWriteRemoteHost(const char* portName, const char* address, int port) = 0;
+    // Network settings of an Ethernet reader's module (each text buffer 32 bytes).
+    virtual int lanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
+                                char* gateway) = 0;
+    virtual int lanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
+                              const char* gateway) = 0;
 };
 
 // The device link itself (the Qn operations of the loaded library).

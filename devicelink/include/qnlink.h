@@ -7,12 +7,10 @@
  * Links
  *   Built in: serial ports (RS-232 and USB virtual COM ports, including the stable names under
  *   /dev/serial/), FTDI readers (USB 0403:E130) by serial number through FTDI's D2XX
- *   library, and USB HID keyboard readers (through hidapi, see below). Without D2XX an FTDI
+ *   library, USB HID keyboard readers (through hidapi, see below) and Ethernet readers (TCP
+ *   link, module configuration over UDP, ping). Without D2XX an FTDI
  *   reader works as a serial port once the kernel's ftdi_sio driver is bound to it (the udev
  *   rule 71-quarnel-veltra-ftdi.rules does that); it then appears as /dev/ttyUSBn.
- *   Not built yet: Ethernet readers (TCP link, module configuration, ping). Their names are
- *   recognised, but opening one gives QN_OPEN_FAILED, their lists are empty, and the LAN
- *   operations below give the results stated there.
  *
  * FTDI's D2XX library
  *   Loaded at run time from the file named by the environment variable QN_FTD2XX_LIBRARY, or
@@ -173,12 +171,12 @@ QN_API int QnOpenPort(const char* portName, int baudRate, int flags, int timeout
 QN_API int QnClosePort(int handle);
 /* Last error of the connection; QN_ERR_UNKNOWN_HANDLE for an unknown handle. */
 QN_API int QnGetLastError(int handle);
-/* Length of the name (serial: as opened, without bus address; HID: the listed name; once that
- * link is built, TCP: the resolved host address), -1 with QN_ERR_BUFFER if it does not fit
- * with its NUL; -1 without touching the buffer for an unknown handle. */
+/* Length of the name (serial: as opened, without bus address; TCP: the resolved host address
+ * without the port; HID: the listed name), -1 with QN_ERR_BUFFER if it does not fit with its
+ * NUL; -1 without touching the buffer for an unknown handle. */
 QN_API int QnGetPortName(int handle, char* buffer, int size);
-/* 1 for a TCP (none until that link is built) or a HID connection, else 0; -1 for an unknown
- * handle. HID handles count from 10001. */
+/* 1 for a TCP or a HID connection, else 0; -1 for an unknown handle. HID handles count from
+ * 10001, TCP handles from 20001. */
 QN_API int QnIsLanConnection(int handle);
 QN_API int QnIsHidConnection(int handle);
 /* 1 when the reader's type supports reader mode, 0 when not, -1 for an unknown handle. */
@@ -264,20 +262,47 @@ QN_API int QnHidCommand(int handle, const unsigned char* data, int length, unsig
 QN_API int QnHidControlWrite(int handle, const unsigned char* data, int length);
 
 /* ---- Ethernet readers -----------------------------------------------------------------------
- * Not built yet: neither the TCP link nor the module configuration nor the ping is part of this
- * library. Until they are, the searches list nothing (1), the settings operations give -1 and
- * QnPingLanDevice gives 0 for every device, also for one that would answer an ICMP echo. */
+ * Names: "a.b.c.d-port" (port 10001 without "-") or "[module name]-port", optionally with
+ * ":address". A bracketed name is found by a broadcast on every adapter (200 ms) for a module
+ * of that name whose configured address differs from the one it answers from (DHCP); without
+ * one, the operation fails (the ping gives 0 without sending an echo request).
+ * Adapters: every IPv4 address other than 0.0.0.0 of the Ethernet and Wi-Fi interfaces that are
+ * up. The module configuration runs on UDP port 30718; each answer is waited for 500 ms (a
+ * datagram that does not match starts the 500 ms again, up to 5 s in all). While the library
+ * waits it reports to the wait callback as for exchanges.
+ * TCP connections get handles from QN_HANDLE_TCP_BASE + 1; each LAN operation holds one of those
+ * numbers for its configuration access.
+ *
+ * Searches: a broadcast on every adapter at once, collecting answers until 500 ms pass without
+ * one on that adapter; entries "a.b.c.d-port", or "[name]a.b.c.d-port" for a module whose
+ * configured address is not the one it answered from; sorted, without duplicates.
+ * QnSearchLanReaders keeps the maker's readers (block 2 type text "QN-..."), a bracketed entry
+ * shortened to "[name]". */
 QN_API int QnSearchLanReaders(char* buffer, int size);
 QN_API int QnSearchLanDevices(char* buffer, int size);
-/* Meant to be 1 if the device answers an ICMP echo, else 0; always 0 until the ping is built. */
+/* 1 if the device answers an ICMP echo (16 bytes 0x45, 200 ms; an answer with other data does
+ * not count), else 0. Uses an unprivileged ICMP datagram socket; where net.ipv4.ping_group_range
+ * forbids it a raw socket; where that is not permitted either, a TCP connection attempt to the
+ * reader's port (accepted or refused both count as an answer). */
 QN_API int QnPingLanDevice(const char* portName);
-/* Each output buffer must hold at least QN_LAN_TEXT_SIZE bytes. */
+/* Each output buffer that is given (any may be NULL) must hold at least QN_LAN_TEXT_SIZE bytes:
+ * name "[name]-port", address "a.b.c.d-port" (empty for DHCP; the name when no name buffer is
+ * given), subnet mask and gateway dotted. 0, or -1 when the module cannot be reached. */
 QN_API int QnLanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
                              char* gateway);
+/* newAddress: "a.b.c.d[-port]" or "[name][-port]" (DHCP with that name, at most 16 characters);
+ * subnetMask and gateway dotted or NULL/empty (no gateway = 0.0.0.0). A new IP address is sent
+ * with the set-IP-address message, then the library waits up to 5 s for a ping at the new
+ * address and reaches the module there again; then block 0 (and for a new name block 3) is
+ * written when anything differs. 0, -1 on failure (also for a malformed address, mask or
+ * gateway, before anything is sent), or the code of a configuration access that failed. */
 QN_API int QnLanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
                            const char* gateway);
-/* address must hold at least QN_LAN_ADDRESS_SIZE bytes. */
+/* address must hold at least QN_LAN_ADDRESS_SIZE bytes; both outputs are needed (else -17).
+ * Empty address and port 0 when the TCP client is off. */
 QN_API int QnLanReadRemoteHost(const char* portName, char* address, int* port);
+/* Writes block 0 (and sends the closing message) only when the values differ from the stored
+ * ones; an empty address switches the TCP client off. -1 for an address that is not dotted. */
 QN_API int QnLanWriteRemoteHost(const char* portName, const char* address, int port);
 
 /* ---- Extension: waiting ----------------------------------------------------------------------

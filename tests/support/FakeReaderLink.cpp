@@ -89,6 +89,10 @@ int FakeReaderLink::searchLanReaders(char* buffer, int size) {
     return multiString(lanReaders, buffer, size);
 }
 
+int FakeReaderLink::searchLanDevices(char* buffer, int size) {
+    return multiString(lanReaders, buffer, size);
+}
+
 int FakeReaderLink::pingLanDevice(const char* portName) {
     return pingAnswers.count(portName) != 0 ? 1 : 0;
 }
@@ -321,6 +325,17 @@ int FakeReaderLink::lanWriteRemoteHost(const char* portName, const char* address
     log.push_back(std::string("remoteHost ") + portName + " " + address + " " +
                   std::to_string(tcpPort));
     return 0;
+}
+
+int FakeReaderLink::lanReadSettings(const char* portName, char*, char*, char*, char*) {
+    log.push_back(std::string("lanReadSettings ") + portName);
+    return -1;
+}
+
+int FakeReaderLink::lanSetAddress(const char* portName, const char* newAddress, const char*,
+                                  const char*) {
+    log.push_back(std::string("lanSetAddress ") + portName + " " + newAddress);
+    return -1;
 }
 
 } // namespace veltra::test

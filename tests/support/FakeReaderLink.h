@@ -84,6 +84,7 @@ public:
     int listComPorts(char* buffer, int size) override;
     int listUsbDevices(char* buffer, int size) override;
     int searchLanReaders(char* buffer, int size) override;
+    int searchLanDevices(char* buffer, int size) override;
     int pingLanDevice(const char* portName) override;
     int findUsbDevicesWithoutDriver() override;
     int isCdcDriverInstalled() override;
@@ -119,6 +120,11 @@ public:
                    int replySize) override;
     int hidControlWrite(int handle, const unsigned char* data, int length) override;
     int lanReadRemoteHost(const char* portName, char* address, int* port) override;
+    // Not scripted: logged, and -1 (the Ethernet tests use the real library in namespaces).
+    int lanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
+                        char* gateway) override;
+    int lanSetAddress(const char* portName, const char* newAddress, const char* subnetMask,
+                      const char* gateway) override;
     int lanWriteRemoteHost(const char* portName, const char* address, int port) override;
 };
 

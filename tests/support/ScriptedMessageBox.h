@@ -31,6 +31,12 @@ public:
         return answer;
     }
 
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override {
+        captions.push_back(caption);
+        return askYesNo(parent, text); // the same script: true = retry
+    }
+
+    std::vector<QString> captions;     // captions of the retry questions, in order
     std::vector<QString> shown;        // texts of the messages, in order
     std::vector<Kind> kinds;           // the kind of each message in `shown`
     std::vector<QString> asked;        // texts of the questions, in order

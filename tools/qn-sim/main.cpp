@@ -1,5 +1,6 @@
 // qn-sim: a reader on a pseudo-terminal, for trying the configuration tool and for tests.
 #include "tools/qn-sim/HidServer.h"
+#include "tools/qn-sim/LanServer.h"
 #include "tools/qn-sim/PtyServer.h"
 #include "tools/qn-sim/ReaderModel.h"
 
@@ -116,12 +117,32 @@ USB HID keyboard reader (vendor 16C0, product 2913):
   hid_typed=N (telegrams and texts typed), hid_key.CC=MM UU for every character CC (hex) the
   table has a key for. These are written 5 ms after they change (once for a burst of
   messages), other changes at once. hid_key entries of a state file replace the US table.
+Ethernet reader (instead of the pseudo-terminal):
+  --lan ADDRESS          be the network module of an Ethernet reader at this IPv4 address (it
+                         must be one of the host's): the reader command protocol on TCP, the
+                         module configuration on UDP port 30718 (also by broadcast). Prints
+                         "ADDRESS-PORT" on the first line; logs each configuration datagram on
+                         standard error
+  --lan-port N           TCP port of the reader channel [10001]
+  --lan-name TEXT        module name, up to 16 characters [QNSIM]
+  --lan-type TEXT        type text of block 2; the maker's readers start with "QN-", anything
+                         else is another maker's module [QN-LAN]
+  --lan-dhcp             block 0 holds the address 0.0.0.0 (DHCP) while the module answers at
+                         ADDRESS
+  --lan-host-bits N      host bits of the subnet mask in block 0 [8]
+  --lan-gateway ADDRESS  gateway in block 0 [0.0.0.0]
+  --lan-move-delay MS    after a set-IP-address message, move to the new address (which must
+                         be one of the host's) this much later [0]
+  --lan-fault KIND       silent (no configuration answers), short (answers cut to 60 data
+                         bytes), other-address (answers sent from --lan-reply-from)
+  --lan-reply-from ADDR  the address of the other-address fault
 
   --help                 this text
 )";
 
 qnsim::PtyServer* g_server = nullptr;
 qnsim::HidServer* g_hidServer = nullptr;
+qnsim::LanServer* g_lanServer = nullptr;
 
 extern "C" void onSignal(int) {
     if (g_server != nullptr) {
@@ -129,6 +150,9 @@ extern "C" void onSignal(int) {
     }
     if (g_hidServer != nullptr) {
         g_hidServer->requestStop();
+    }
+    if (g_lanServer != nullptr) {
+        g_lanServer->requestStop();
     }
 }
 
@@ -229,6 +253,8 @@ int main(int argc, char** argv) {
     std::string linkPath;
     bool hidFace = false;
     qnsim::HidOptions hid;
+    qnsim::LanOptions lan;
+    bool lanFace = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -354,6 +380,35 @@ int main(int argc, char** argv) {
             hid.typeIntoDisplay = true;
         } else if (arg == "--type-text") {
             hid.typeText = unescape(needValue());
+        } else if (arg == "--lan") {
+            lan.address = needValue();
+            lanFace = true;
+        } else if (arg == "--lan-port") {
+            lan.tcpPort = static_cast<int>(parseNumber(arg, needValue(), 10, 1, 65535));
+        } else if (arg == "--lan-name") {
+            lan.name = needValue();
+            if (lan.name.size() > 16) {
+                fail("--lan-name takes at most 16 characters");
+            }
+        } else if (arg == "--lan-type") {
+            lan.typeText = needValue();
+        } else if (arg == "--lan-dhcp") {
+            lan.dhcp = true;
+        } else if (arg == "--lan-host-bits") {
+            lan.hostBits = static_cast<int>(parseNumber(arg, needValue(), 10, 0, 32));
+        } else if (arg == "--lan-gateway") {
+            lan.gateway = needValue();
+        } else if (arg == "--lan-move-delay") {
+            lan.moveDelayMs = static_cast<int>(parseNumber(arg, needValue(), 10, 0, 600000));
+        } else if (arg == "--lan-fault") {
+            const std::string v = needValue();
+            const auto fault = qnsim::parseLanFault(v);
+            if (!fault) {
+                fail("unknown LAN fault kind '" + v + "'");
+            }
+            lan.fault = *fault;
+        } else if (arg == "--lan-reply-from") {
+            lan.replyFrom = needValue();
         } else {
             fail("unknown option '" + arg + "'");
         }
@@ -383,6 +438,29 @@ int main(int argc, char** argv) {
 
     if (hidFace) {
         return runHid(model, options, hid, haveState ? state : qnsim::StateMap{});
+    }
+    if (lanFace) {
+        lan.readerFaults = options.faults;
+        lan.acceptStx = options.acceptStx;
+        lan.acceptCrc = options.acceptCrc;
+        lan.busAddress = options.address;
+        qnsim::LanServer server(model, lan);
+        std::string error;
+        if (!server.open(&error)) {
+            std::fprintf(stderr, "qn-sim: %s\n", error.c_str());
+            return 1;
+        }
+        g_lanServer = &server;
+        installSignalHandlers();
+        std::printf("%s\n", server.portName().c_str());
+        std::fflush(stdout);
+        const bool ok = server.run(&error);
+        g_lanServer = nullptr;
+        if (!ok) {
+            std::fprintf(stderr, "qn-sim: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
     }
 
     qnsim::PtyServer server(model, options);

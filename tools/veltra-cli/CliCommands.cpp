@@ -9,15 +9,19 @@
 #include "config/workflow/ReaderReads.h"
 #include "keys/workflow/DeviceLayout.h"
 #include "keys/workflow/LayoutCheck.h"
+#include "network/workflow/LanModuleSearch.h"
+#include "network/workflow/LanSettings.h"
 #include "resources/strings/StringTable.h"
 
 #include <QString>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <ostream>
+#include <thread>
 
 namespace veltra {
 namespace {
@@ -41,6 +45,22 @@ constexpr int kStrInvalidValue = 74116;
 constexpr int kStrMissingPort = 74117;
 constexpr int kStrMissingFile = 74118;
 constexpr int kStrHelp = 74150;
+constexpr int kStrLanHelp = 78020;
+constexpr int kStrLanReader = 78000;
+constexpr int kStrLanOtherModule = 78001;
+constexpr int kStrLanAddress = 78002;
+constexpr int kStrLanDhcpName = 78003;
+constexpr int kStrLanMask = 78004;
+constexpr int kStrLanGateway = 78005;
+constexpr int kStrLanPort = 78006;
+constexpr int kStrLanNewAddress = 78007;
+constexpr int kStrLanNotRead = 78008;
+constexpr int kStrLanNotAnswering = 78009;
+constexpr int kStrLanDhcpMode = 78010;
+constexpr int kStrValidAddress = 10128;
+constexpr int kStrAddressNotSet = 10130;
+constexpr int kStrNothingFound = 10131;
+constexpr int kStrDhcpNameTooLong = 78011;
 
 // Texts of the connection procedure and of the power-on dialog.
 constexpr int kStrNoIdentity = 151;
@@ -370,8 +390,102 @@ InterfaceKind interfaceKindFor(const std::string& port) {
 }
 
 std::string cliHelpText() {
-    return text(kStrHelp);
+    return text(kStrHelp) + "\n" + text(kStrLanHelp);
 }
+
+namespace {
+
+int lanSearch(CliEnvironment& env) {
+    const auto list = LanModuleSearch::run(env.link);
+    if (list.empty()) {
+        env.err << text(kStrNothingFound) << '\n';
+        return kExitFailed;
+    }
+    for (const auto& entry : list) {
+        env.out << textf(entry.number == LanModuleEntry::kReader ? kStrLanReader
+                                                                 : kStrLanOtherModule,
+                         entry.name.c_str())
+                << '\n';
+    }
+    return kExitOk;
+}
+
+int lanShow(const CliOptions& o, CliEnvironment& env) {
+    LanSettings settings;
+    if (!settings.read(env.link, o.lanTarget)) {
+        env.err << textf(kStrLanNotRead, o.lanTarget.c_str()) << '\n';
+        return kExitFailed;
+    }
+    if (settings.mode == LanSettings::kDhcp) {
+        env.out << text(kStrLanDhcpMode) << '\n';
+    } else {
+        env.out << textf(kStrLanAddress, settings.address.c_str()) << '\n';
+    }
+    env.out << textf(kStrLanDhcpName, settings.dhcpName.c_str()) << '\n'
+            << textf(kStrLanPort, settings.port) << '\n'
+            << textf(kStrLanMask, settings.subnetMask.c_str()) << '\n'
+            << textf(kStrLanGateway, settings.gateway.c_str()) << '\n';
+    return kExitOk;
+}
+
+int lanSet(const CliOptions& o, CliEnvironment& env) {
+    // The current settings give the port and, for DHCP without --name, the module name.
+    LanSettings settings;
+    if (!settings.read(env.link, o.lanTarget)) {
+        env.err << textf(kStrLanNotRead, o.lanTarget.c_str()) << '\n';
+        return kExitFailed;
+    }
+    if (o.lanAddress == "dhcp") {
+        settings.mode = LanSettings::kDhcp;
+        if (!o.lanName.empty()) {
+            settings.dhcpName = o.lanName;
+        }
+    } else {
+        settings.mode = LanSettings::kFixedAddress;
+        const auto dash = o.lanAddress.find('-');
+        settings.address = o.lanAddress.substr(0, dash);
+        if (dash != std::string::npos) {
+            const std::optional<int> port = parseInt(o.lanAddress.substr(dash + 1));
+            if (!port || *port < 1 || *port > 65535) {
+                env.err << text(kStrValidAddress) << '\n';
+                return kExitUsage;
+            }
+            settings.port = *port;
+        }
+    }
+    std::string newName;
+    switch (settings.newName(newName)) {
+    case LanSettings::Refusal::DhcpNameTooLong:
+        env.err << text(kStrDhcpNameTooLong) << '\n';
+        return kExitUsage;
+    case LanSettings::Refusal::InvalidAddress:
+        env.err << text(kStrValidAddress) << '\n';
+        return kExitUsage;
+    case LanSettings::Refusal::None:
+        break;
+    }
+    const std::string mask = o.lanMask.empty() ? settings.subnetMask : o.lanMask;
+    const std::string gateway = o.lanGateway.empty() ? settings.gateway : o.lanGateway;
+    if (env.link.lanSetAddress(o.lanTarget.c_str(), newName.c_str(), mask.c_str(),
+                               gateway.c_str()) != 0) {
+        env.err << text(kStrAddressNotSet) << '\n';
+        return kExitFailed;
+    }
+    // As the settings dialog does: up to 25 s for the reader to answer at its new name.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(25);
+    bool answered = env.link.pingLanDevice(newName.c_str()) != 0;
+    while (!answered && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        answered = env.link.pingLanDevice(newName.c_str()) != 0;
+    }
+    env.out << textf(kStrLanNewAddress, LanModuleSearch::interfaceName(newName).c_str()) << '\n';
+    if (!answered) {
+        env.err << text(kStrLanNotAnswering) << '\n';
+    }
+    return kExitOk;
+}
+
+} // namespace
 
 CliParse parseCliArguments(const std::vector<std::string>& args) {
     CliParse parse;
@@ -399,6 +513,14 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
             o.answer = CliAnswer::No;
         } else if (arg == "--verbose") {
             o.verbose = true;
+        } else if (arg == "--address" || arg == "--mask" || arg == "--gateway" || arg == "--name") {
+            if (!value(v)) {
+                return fail(textf(kStrMissingValue, arg.c_str()));
+            }
+            (arg == "--address"   ? o.lanAddress
+             : arg == "--mask"    ? o.lanMask
+             : arg == "--gateway" ? o.lanGateway
+                                  : o.lanName) = v;
         } else if (arg == "--port" || arg == "--baud" || arg == "--timeout" || arg == "--set" ||
                    arg == "--lang" || arg == "--interface") {
             if (!value(v)) {
@@ -458,6 +580,27 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
         return fail(textf(kStrUnknownCommand, ""));
     }
     o.command = positional[0];
+    if (o.command == "lan") {
+        o.lanCommand = positional.size() > 1 ? positional[1] : std::string();
+        const std::size_t wanted = o.lanCommand == "search" ? 2 : 3;
+        if (o.lanCommand != "search" && o.lanCommand != "show" && o.lanCommand != "set") {
+            return fail(textf(kStrUnknownCommand, ("lan " + o.lanCommand).c_str()));
+        }
+        if (positional.size() < wanted) {
+            return fail(text(kStrMissingPort));
+        }
+        if (positional.size() > wanted) {
+            return fail(textf(kStrUnknownOption, positional[wanted].c_str()));
+        }
+        if (wanted == 3) {
+            o.lanTarget = positional[2];
+        }
+        if (o.lanCommand == "set" && o.lanAddress.empty()) {
+            return fail(textf(kStrMissingValue, "--address"));
+        }
+        parse.options = o;
+        return parse;
+    }
     if (o.command != "identify" && o.command != "report" && o.command != "save" &&
         o.command != "program" && o.command != "mode") {
         return fail(textf(kStrUnknownCommand, o.command.c_str()));
@@ -483,6 +626,12 @@ int runCliCommand(const CliOptions& options, CliEnvironment& env) {
     if (options.help) {
         env.out << cliHelpText() << '\n';
         return kExitOk;
+    }
+    if (options.command == "lan") {
+        if (options.lanCommand == "search") {
+            return lanSearch(env);
+        }
+        return options.lanCommand == "show" ? lanShow(options, env) : lanSet(options, env);
     }
     Session session(options, env);
     if (options.command == "identify") {

@@ -28,6 +28,14 @@ struct CliOptions {
     std::string language = "de";
     bool verbose = false;
     bool help = false;
+    // lan search | lan show NAME | lan set NAME --address A|dhcp [--mask M] [--gateway G]
+    // [--name N]
+    std::string lanCommand;
+    std::string lanTarget;
+    std::string lanAddress;
+    std::string lanMask;
+    std::string lanGateway;
+    std::string lanName;
 };
 
 struct CliParse {
