@@ -122,4 +122,8 @@ ReaderLink& qnLink() {
     return link;
 }
 
+int deviceLinkVersion() {
+    return QnGetLibraryVersion();
+}
+
 } // namespace veltra
