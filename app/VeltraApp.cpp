@@ -90,11 +90,6 @@ CVeltraApp::CVeltraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QString::fromLatin1(AppSettings::kOrganisation));
     setApplicationName(QString::fromLatin1(AppSettings::kApplication));
     setApplicationVersion(QStringLiteral(VELTRA_PRODUCT_VERSION));
-    programUpdateCheck_ = CUpdateCheck::forProgram(updateSource());
-    deviceUpdateCheck_ = CUpdateCheck::forDevice(updateSource());
-    for (CUpdateCheck* check : {programUpdateCheck_.get(), deviceUpdateCheck_.get()}) {
-        check->setDesktopOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); });
-    }
     startReaderListDownload = [this] { deviceUpdateCheck_->StartDownload(nullptr, 0); };
     startProgramListDownload = [this](CMainFrame* frame) {
         programUpdateCheck_->StartDownload(frame, CUpdateCheck::kProgramListArrived);
@@ -109,6 +104,11 @@ CVeltraApp::~CVeltraApp() {
 }
 
 bool CVeltraApp::initInstance(const CommandLine& line) {
+    programUpdateCheck_ = CUpdateCheck::forProgram(updateSource());
+    deviceUpdateCheck_ = CUpdateCheck::forDevice(updateSource());
+    for (CUpdateCheck* check : {programUpdateCheck_.get(), deviceUpdateCheck_.get()}) {
+        check->setDesktopOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); });
+    }
     settings_ = std::make_unique<AppSettings>();
     if (!line.port.isEmpty()) {
         settings_->setPortName(line.port);

@@ -38,6 +38,8 @@ public:
     bool initInstance(const CommandLine& line);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
+    // The update checks, made by initInstance (which reads their source from the environment
+    // and the settings) and kept to the end of the run.
     CUpdateCheck& programUpdateCheck() const { return *programUpdateCheck_; }
     CUpdateCheck& deviceUpdateCheck() const { return *deviceUpdateCheck_; }
 
@@ -48,7 +50,7 @@ public:
     std::function<void(CMainFrame*)> startProgramListDownload;
 
 private:
-    // Both exist for the whole run; a download still running at exit is stopped.
+    // A download still running at exit is stopped.
     std::unique_ptr<CUpdateCheck> programUpdateCheck_;
     std::unique_ptr<CUpdateCheck> deviceUpdateCheck_;
     std::unique_ptr<AppSettings> settings_;

@@ -72,6 +72,9 @@ HttpsDownload::Outcome HttpsDownload::fetch(const QUrl& url, QIODevice& sink, qi
     });
     // Only the body of the final answer is kept; redirect and error pages are dropped.
     auto take = [&] {
+        if (!r->isOpen()) {
+            return;
+        }
         const QByteArray chunk = r->readAll();
         if (chunk.isEmpty() || !refused.isEmpty() ||
             r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200) {
