@@ -56,27 +56,5 @@ TEST(VersionList, ProgramIsOfferedANewerVersionOrANewerBuild) {
     }
 }
 
-TEST(VersionList, VariantOffersItsFirmwareOutsideItsExcludedRange) {
-    struct Case {
-        const char* exclude;
-        const char* local;
-        bool newer;
-    };
-    const Case cases[] = {
-        {"1.02-1.06", "1.05", false}, {"1.06-1.07", "1.05", true}, {"", "1.05", true},
-        {"1.02-1.06", "1.06", false}, {"1.02-1.06", "1.01", true}, {"", "1.08", false},
-    };
-    for (const Case& c : cases) {
-        const std::string text =
-            std::string("[Alias]\n029=LF-R\n[LF-R-USB]\nVersion=1.08\nExclude=") + c.exclude +
-            "\n[LF-R]\nVersion=1.03\n";
-        const VersionList list(text);
-        EXPECT_EQ(list.variantNewer("LF-R", "USB", c.local), c.newer)
-            << c.exclude << ' ' << c.local;
-        EXPECT_FALSE(list.variantNewer("LF-R", "COM", c.local)) << "no section for this kind";
-        EXPECT_FALSE(list.variantNewer("LF-R", "", c.local));
-    }
-}
-
 } // namespace
 } // namespace veltra
