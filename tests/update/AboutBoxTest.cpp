@@ -105,6 +105,8 @@ TEST_F(AboutBoxTest, LinesWaitForTheListLinksOpenAndEscapeStoresTheSwitch) {
         EXPECT_EQ(dialog.titleLine()->text(), "Quarnel Veltra V " + program->programVersion() +
                                                   " (" + program->programBuild() + ")");
         EXPECT_EQ(dialog.libraryLine()->text(), QStringLiteral("SDK Version 4.41"));
+        EXPECT_FALSE(dialog.logo()->pixmap().isNull());
+        EXPECT_TRUE(dialog.logo()->isTransparent());
         // Until the list is there: the captions, grey and italic.
         EXPECT_EQ(dialog.programLine()->text(), QStringLiteral("Nach Update suchen"));
         EXPECT_EQ(dialog.deviceLine()->text(), QStringLiteral("Gerät"));
