@@ -3,10 +3,14 @@
 #include "network/ui/CIPAddrSuche.h"
 #include "network/ui/CLanConfig.h"
 
+#include "app/AppSettings.h"
 #include "app/CFilterParameterDlg.h"
 #include "config/ui/CSeriellEinstellDlg.h"
 #include "config/ui/CTestDlg.h"
 #include "config/workflow/FilterSettings.h"
+#include "update/ui/CAboutDlg.h"
+
+#include <QPointer>
 
 // Each function creates and runs its dialog. One whose dialog is not part of this build yet
 // shows nothing, returns Outcome::Unavailable and leaves `handle` to the caller, who closes it.
@@ -50,8 +54,20 @@ Outcome openIpSearch(QWidget* parent, QString& chosen) {
     return Outcome::Accepted;
 }
 
-Outcome openAboutBox(QWidget* /*parent*/) {
-    return Outcome::Unavailable;
+Outcome openAboutBox(QWidget* parent, AppSettings& settings, CUpdateCheck& programCheck,
+                     CUpdateCheck& deviceCheck) {
+    CAboutDlg dialog(programCheck, deviceCheck, settings.automaticUpdateCheck(), parent);
+    QObject::connect(&dialog, &CAboutDlg::automaticCheckChosen, &dialog, [&settings](bool on) {
+        settings.setAutomaticUpdateCheck(on);
+        settings.sync();
+    });
+    QPointer<QWidget> window(parent != nullptr ? parent->window() : nullptr);
+    QObject::connect(&dialog, &CAboutDlg::installerStarted, &dialog, [window] {
+        if (window) {
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+        }
+    });
+    return dialog.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 
 } // namespace veltra::dialogs

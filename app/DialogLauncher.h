@@ -10,8 +10,10 @@
 class QWidget;
 
 namespace veltra {
+class AppSettings;
+class CUpdateCheck;
 struct OpenResult;
-}
+} // namespace veltra
 
 namespace veltra::dialogs {
 
@@ -28,6 +30,10 @@ Outcome openFilterDialog(QWidget* parent);
 Outcome openLanSettings(QWidget* parent, const QString& connectionString, QString& newAddress);
 // The search for Ethernet readers. With Accepted, `chosen` is the chosen reader's text.
 Outcome openIpSearch(QWidget* parent, QString& chosen);
-Outcome openAboutBox(QWidget* parent);
+// The about box with the two update checks. OK and Escape store its automatic-check switch
+// ("Update"/"Version"); once it has started an installer, the parent's window is closed, which
+// ends the program.
+Outcome openAboutBox(QWidget* parent, AppSettings& settings, CUpdateCheck& programCheck,
+                     CUpdateCheck& deviceCheck);
 
 } // namespace veltra::dialogs

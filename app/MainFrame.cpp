@@ -13,6 +13,7 @@
 #include "config/DeviceFeatures.h"
 #include "config/workflow/ReaderReads.h"
 #include "resources/strings/StringTable.h"
+#include "update/workflow/CUpdateCheck.h"
 #include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WaitIndicator.h"
@@ -84,6 +85,23 @@ CMainFrame::CMainFrame(AppSettings& settings, PortEnumerator& ports, const Optio
     statusBar()->setSizeGripEnabled(false);
     // No sizing frame: the window is exactly as large as its bars and the view need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    programCheck_ = options_.programUpdateCheck;
+    deviceCheck_ = options_.deviceUpdateCheck;
+    if (programCheck_ == nullptr) {
+        ownProgramCheck_ = CUpdateCheck::forProgram(updateSource());
+        programCheck_ = ownProgramCheck_.get();
+    }
+    if (deviceCheck_ == nullptr) {
+        ownDeviceCheck_ = CUpdateCheck::forDevice(updateSource());
+        deviceCheck_ = ownDeviceCheck_.get();
+    }
+    connect(this, &CMainFrame::deviceIdentityRecorded, this,
+            [this](const DeviceIdentityRecord& id) {
+                deviceCheck_->setDeviceIdentity(id.modelName, id.connectionKind, id.typeCode,
+                                                id.firmware);
+            });
+    connect(this, &CMainFrame::firmwareCheckRequested, this, &CMainFrame::onFirmwareCheck);
 
     placeWindow();
     if (settings_.language() == 1) {
@@ -436,9 +454,34 @@ void CMainFrame::switchToGerman() {
 }
 
 void CMainFrame::onAbout() {
-    if (dialogs::openAboutBox(this) == dialogs::Outcome::Unavailable) {
-        notAvailable();
+    // An about box already open shows the same lines; a second one would only stack on it.
+    if (aboutOpen_) {
+        return;
     }
+    aboutOpen_ = true;
+    dialogs::openAboutBox(this, settings_, *programCheck_, *deviceCheck_);
+    aboutOpen_ = false;
+}
+
+void CMainFrame::onProgramListArrived() {
+    if (programCheck_->IsNewerAvailable()) {
+        onAbout();
+    }
+}
+
+void CMainFrame::onFirmwareCheck() {
+    if (deviceCheck_->ResolveAlias() && deviceCheck_->IsNewerAvailable()) {
+        QMetaObject::invokeMethod(this, &CMainFrame::onAbout, Qt::QueuedConnection);
+    }
+}
+
+void CMainFrame::customEvent(QEvent* event) {
+    if (event->type() == UpdateListEvent::eventType() &&
+        static_cast<UpdateListEvent*>(event)->id() == CUpdateCheck::kProgramListArrived) {
+        onProgramListArrived();
+        return;
+    }
+    QMainWindow::customEvent(event);
 }
 
 void CMainFrame::onHelp() {

@@ -19,6 +19,7 @@ class QTranslator;
 namespace veltra {
 
 class AppSettings;
+class CUpdateCheck;
 class CVeltraView;
 class KeyLockIndicators;
 class PortEnumerator;
@@ -64,6 +65,11 @@ public:
         QString programDir;
         // Connect to the stored interface once the window is first shown.
         bool connectOnFirstShow = true;
+        // The program's and the reader's update checks (owned by the application). Without
+        // them the window makes checks of its own that start downloading when the about box
+        // first opens.
+        CUpdateCheck* programUpdateCheck = nullptr;
+        CUpdateCheck* deviceUpdateCheck = nullptr;
     };
 
     CMainFrame(AppSettings& settings, PortEnumerator& ports, const Options& options,
@@ -89,6 +95,15 @@ public:
     void switchToGerman();
     void onAbout();
     void onHelp();
+    // Command 1034: the program's version list has arrived; the about box opens when it lists
+    // a newer program.
+    void onProgramListArrived();
+    // Command 1035: after a reader identified itself with automatic checks on; the about box
+    // opens when the reader list offers newer firmware for it.
+    void onFirmwareCheck();
+
+    CUpdateCheck& programUpdateCheck() const { return *programCheck_; }
+    CUpdateCheck& deviceUpdateCheck() const { return *deviceCheck_; }
 
     // Connects as the commands do: the stored interface without messages, then the interface
     // dialog until a reader answers or the user cancels. The opened reader; without one, a value
@@ -123,6 +138,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     ConnectionContext context();
@@ -144,6 +160,11 @@ private:
     bool firstShow_ = true;
     DeviceIdentityRecord identity_;
     std::unique_ptr<QTranslator> english_;
+    std::unique_ptr<CUpdateCheck> ownProgramCheck_;
+    std::unique_ptr<CUpdateCheck> ownDeviceCheck_;
+    CUpdateCheck* programCheck_ = nullptr;
+    CUpdateCheck* deviceCheck_ = nullptr;
+    bool aboutOpen_ = false;
 
     CVeltraView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;

@@ -6,10 +6,12 @@
 #include "app/MainFrame.h"
 #include "app/SheetServicesInstall.h"
 #include "resources/strings/StringTable.h"
+#include "update/workflow/CUpdateCheck.h"
 #include "widgets/IMessageBox.h"
 #include "widgets/WaitIndicator.h"
 
 #include <QCommandLineParser>
+#include <QDesktopServices>
 
 #include <algorithm>
 #include <cstdio>
@@ -88,14 +90,25 @@ CVeltraApp::CVeltraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QString::fromLatin1(AppSettings::kOrganisation));
     setApplicationName(QString::fromLatin1(AppSettings::kApplication));
     setApplicationVersion(QStringLiteral(VELTRA_PRODUCT_VERSION));
+    startReaderListDownload = [this] { deviceUpdateCheck_->StartDownload(nullptr, 0); };
+    startProgramListDownload = [this](CMainFrame* frame) {
+        programUpdateCheck_->StartDownload(frame, CUpdateCheck::kProgramListArrived);
+    };
 }
 
 CVeltraApp::~CVeltraApp() {
     frame_.reset();
     removeWaitIndicator();
+    programUpdateCheck_.reset();
+    deviceUpdateCheck_.reset();
 }
 
 bool CVeltraApp::initInstance(const CommandLine& line) {
+    programUpdateCheck_ = CUpdateCheck::forProgram(updateSource());
+    deviceUpdateCheck_ = CUpdateCheck::forDevice(updateSource());
+    for (CUpdateCheck* check : {programUpdateCheck_.get(), deviceUpdateCheck_.get()}) {
+        check->setDesktopOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); });
+    }
     settings_ = std::make_unique<AppSettings>();
     if (!line.port.isEmpty()) {
         settings_->setPortName(line.port);
@@ -109,6 +122,8 @@ bool CVeltraApp::initInstance(const CommandLine& line) {
     ports_ = std::make_unique<DeviceLinkPortEnumerator>();
     CMainFrame::Options options;
     options.connectOnFirstShow = false;
+    options.programUpdateCheck = programUpdateCheck_.get();
+    options.deviceUpdateCheck = deviceUpdateCheck_.get();
     frame_ = std::make_unique<CMainFrame>(*settings_, *ports_, options);
     installFunctionTest(*settings_, *ports_, frame_.get());
     installSheetServices(*settings_, *ports_, frame_.get());

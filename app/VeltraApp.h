@@ -12,6 +12,7 @@ namespace veltra {
 
 class AppSettings;
 class CMainFrame;
+class CUpdateCheck;
 class DeviceLinkPortEnumerator;
 
 // What the command line asks for. Read before the application object exists, so that help and
@@ -37,13 +38,21 @@ public:
     bool initInstance(const CommandLine& line);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
+    // The update checks, made by initInstance (which reads their source from the environment
+    // and the settings) and kept to the end of the run.
+    CUpdateCheck& programUpdateCheck() const { return *programUpdateCheck_; }
+    CUpdateCheck& deviceUpdateCheck() const { return *deviceUpdateCheck_; }
 
-    // Hooks for the update check: started in the background at start-up. Unset, nothing is
-    // downloaded.
+    // The update check's start-up steps: the reader list in the background from the first
+    // moment on, the program list once the window shows the reader (its arrival reaches the
+    // main window as command 1034).
     std::function<void()> startReaderListDownload;
     std::function<void(CMainFrame*)> startProgramListDownload;
 
 private:
+    // A download still running at exit is stopped.
+    std::unique_ptr<CUpdateCheck> programUpdateCheck_;
+    std::unique_ptr<CUpdateCheck> deviceUpdateCheck_;
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<DeviceLinkPortEnumerator> ports_;
     std::unique_ptr<CMainFrame> frame_;

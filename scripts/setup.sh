@@ -15,6 +15,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   fonts-dejavu-core
   iproute2 iputils-ping
+  openssl ca-certificates
 )
 
 missing=()

@@ -140,4 +140,8 @@ ReaderLink& qnLink() {
     return link;
 }
 
+int deviceLinkVersion() {
+    return QnGetLibraryVersion();
+}
+
 } // namespace veltra

@@ -86,4 +86,7 @@ public:
 // The device link itself (the Qn operations of the loaded library).
 ReaderLink& qnLink();
 
+// The device link library's version times 100 (441 for 4.41).
+int deviceLinkVersion();
+
 } // namespace veltra

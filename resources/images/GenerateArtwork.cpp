@@ -1,4 +1,5 @@
-// Draws the program's artwork: the main window's background picture and the toolbar symbols.
+// Draws the program's artwork: the main window's background picture, the toolbar symbols and
+// the logo of the about box.
 //   veltra-gen-artwork OUTPUT_DIR
 // The PNG files it writes are kept in the source tree; run it again after changing a drawing.
 #include <QDir>
@@ -136,6 +137,17 @@ void gear(QPainter& p, QPointF c, double r, const QColor& colour) {
 
 } // namespace
 
+// The maker's logo of the about box, on white (drawn transparently there).
+QImage logo() {
+    QImage image(96, 96, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawReader(p, QRectF(10, 18, 40, 62));
+    drawWaves(p, QPointF(46, 46), 3, 12, kAccent, 4);
+    return image;
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -151,6 +163,7 @@ int main(int argc, char** argv) {
     const Item items[] = {
         {"background.png", background(1)},
         {"background@2x.png", background(2)},
+        {"logo.png", logo()},
         {"configure.png", symbol([](QPainter& p) {
              drawReader(p, QRectF(6, 14, 36, 56));
              gear(p, QPointF(54, 50), 20, kAccent);

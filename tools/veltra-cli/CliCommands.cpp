@@ -12,6 +12,9 @@
 #include "network/workflow/LanModuleSearch.h"
 #include "network/workflow/LanSettings.h"
 #include "resources/strings/StringTable.h"
+#include "update/VersionList.h"
+#include "update/workflow/CUpdateCheck.h"
+#include "update/workflow/UpdateLine.h"
 
 #include <QString>
 
@@ -20,6 +23,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <thread>
 
@@ -70,6 +74,10 @@ constexpr int kStrBaudCorrected = 290;
 constexpr int kStrModeNotRead = 519;
 constexpr int kStrProgrammingFailed = 139;
 constexpr int kStrLayoutDiffers = 611;
+constexpr int kStrNoConnection = 602;
+
+// How long check-update waits for a version list; a stalled transfer ends well before.
+constexpr int kListWaitMs = 120000;
 
 // The program's texts use "\r\n" as line breaks; a terminal wants "\n".
 std::string console(const QString& text) {
@@ -349,7 +357,62 @@ public:
         return kExitOk;
     }
 
+    // The about box's update lines: the program's, and with --port the reader's.
+    int checkUpdate() {
+        const UpdateSource source = updateSource();
+        const std::unique_ptr<CUpdateCheck> program = CUpdateCheck::forProgram(source);
+        const std::unique_ptr<CUpdateCheck> device = CUpdateCheck::forDevice(source);
+        device->StartDownload(nullptr, 0);
+        program->StartDownload(nullptr, 0);
+        bool readerChecked = true;
+        if (!options_.port.empty()) {
+            readerChecked = identifyForUpdate(*device);
+        }
+        program->waitForList(kListWaitMs);
+        const UpdateLine programLine = programUpdateLine(*program);
+        env_.out << console(programLine.text) << '\n';
+        bool newer = programLine.state == UpdateLine::State::Newer;
+        bool checked = programLine.state == UpdateLine::State::Newer ||
+                       programLine.state == UpdateLine::State::Current;
+        if (!options_.port.empty() && readerChecked) {
+            device->waitForList(kListWaitMs);
+            const UpdateLine deviceLine = deviceUpdateLine(*device);
+            env_.out << console(deviceLine.text) << '\n';
+            newer = newer || deviceLine.state == UpdateLine::State::Newer;
+            if (!VersionList(device->listText()).parses()) {
+                // The line cannot tell: without the reader list nothing is known about it.
+                env_.err << text(kStrNoConnection) << '\n';
+                checked = false;
+            }
+        }
+        if (newer) {
+            return kExitUpdateListed;
+        }
+        return checked && readerChecked ? kExitOk : kExitFailed;
+    }
+
 private:
+    // Opens the reader, takes its identity for the reader check and closes it again.
+    bool identifyForUpdate(CUpdateCheck& device) {
+        const OpenResult r = open();
+        if (r.handle <= 0) {
+            openFailed(r);
+            return false;
+        }
+        QString kind = QStringLiteral("COM");
+        if (env_.link.isHidConnection(r.handle) == 1) {
+            kind = QStringLiteral("USB");
+        } else if (env_.link.isLanConnection(r.handle) == 1) {
+            kind = QStringLiteral("LAN");
+        }
+        closeReaderConnection(env_.link, r.handle);
+        const unsigned version = r.identity.version == 255 ? 0 : r.identity.version;
+        device.setDeviceIdentity(QString::fromStdString(r.identity.modelName), kind,
+                                 QString::fromStdString(r.identity.typeText),
+                                 QString::asprintf("1.%02u", version));
+        return true;
+    }
+
     const CliOptions& options_;
     CliEnvironment& env_;
     ConnectionTarget target_;
@@ -602,7 +665,7 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
         return parse;
     }
     if (o.command != "identify" && o.command != "report" && o.command != "save" &&
-        o.command != "program" && o.command != "mode") {
+        o.command != "program" && o.command != "mode" && o.command != "check-update") {
         return fail(textf(kStrUnknownCommand, o.command.c_str()));
     }
     const std::size_t expected = needsPortAndFile(o.command) ? 2 : 1;
@@ -615,7 +678,7 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
     if (expected == 2) {
         o.file = positional[1];
     }
-    if (o.port.empty()) {
+    if (o.port.empty() && o.command != "check-update") {
         return fail(text(kStrMissingPort));
     }
     parse.options = o;
@@ -648,6 +711,9 @@ int runCliCommand(const CliOptions& options, CliEnvironment& env) {
     }
     if (options.command == "program") {
         return session.program();
+    }
+    if (options.command == "check-update") {
+        return session.checkUpdate();
     }
     env.err << textf(kStrUnknownCommand, options.command.c_str()) << '\n';
     return kExitUsage;

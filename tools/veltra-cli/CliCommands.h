@@ -17,7 +17,7 @@ class FilterSettings;
 enum class CliAnswer { Ask, Yes, No };
 
 struct CliOptions {
-    std::string command; // identify, report, save, program, mode
+    std::string command; // identify, report, save, program, mode, check-update
     std::string port;
     int baudCode = 19200;
     int timeoutMs = 300;
@@ -61,12 +61,14 @@ struct CliEnvironment {
     std::function<bool(const std::string&)> ask;
 };
 
-// Runs one command; returns the exit status (0 success, 1 failure, 2 usage).
+// Runs one command; returns the exit status (0 success, 1 failure, 2 usage; check-update: 3 when
+// an update is listed).
 int runCliCommand(const CliOptions& options, CliEnvironment& env);
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUpdateListed = 3;
 
 } // namespace veltra

@@ -1,4 +1,5 @@
-// veltra-cli: identify, save, program and the power-on mode of a reader from a shell.
+// veltra-cli: identify, save, program and the power-on mode of a reader, and the update check,
+// from a shell.
 #include "config/workflow/FilterSettings.h"
 #include "config/workflow/ProfileFilterSettings.h"
 #include "resources/strings/StringTable.h"
