@@ -31,10 +31,6 @@ int withPort(int handle, Op&& op) {
     return op(*port);
 }
 
-int emptyList(char* buffer, int size) {
-    return qnlink::writeMultiString({}, buffer, size);
-}
-
 } // namespace
 
 extern "C" {

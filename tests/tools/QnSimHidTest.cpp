@@ -7,6 +7,7 @@
 
 #include "tests/devicelink/HandleGuard.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -26,76 +27,11 @@
 
 using veltra::test::Handle;
 using veltra::test::SimProcess;
+using veltra::test::VirtualDisplay;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-pid_t spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-bool runToEnd(const std::vector<std::string>& args) {
-    const pid_t pid = spawn(args);
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
-// A virtual X server on a display number of its own, for the life of the object.
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        for (int n = 40 + ::getpid() % 400; n < 1000 && pid_ < 0; n += 7) {
-            if (::access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0) {
-                continue;
-            }
-            name_ = ":" + std::to_string(n);
-            // -noreset: the server keeps its keyboard layout when its last client leaves.
-            pid_ = spawn(
-                {"Xvfb", name_, "-noreset", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-        }
-        const auto end = Clock::now() + std::chrono::seconds(10);
-        while (pid_ > 0 && Clock::now() < end) {
-            if (Display* d = XOpenDisplay(name_.c_str())) {
-                XCloseDisplay(d);
-                ready_ = true;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ready() const { return ready_; }
-    const std::string& name() const { return name_; }
-    bool setLayout(const std::string& layout) const {
-        return runToEnd({"setxkbmap", "-display", name_, layout});
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-    bool ready_ = false;
-};
 
 // A window with the keyboard focus that collects what is typed into it.
 class TypingTarget {
