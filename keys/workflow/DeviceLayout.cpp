@@ -100,6 +100,12 @@ bool ReadDeviceLayout(ReaderLink& link, int handle, KeyLayout& layout, LayoutExc
                 link.hidCommand(handle, query, sizeof query, reply, sizeof reply) >= kUsableReply;
         }
         if (!usable) {
+            // A reader unplugged meanwhile leaves an unknown handle: the rest of the table
+            // cannot come either, and a half table is no layout.
+            if (link.isHidConnection(handle) < 0) {
+                layout = KeyLayout{};
+                return false;
+            }
             continue;
         }
         answered = true;

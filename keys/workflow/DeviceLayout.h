@@ -20,8 +20,9 @@ struct LayoutExchangeCount {
 // Asks the reader for the key of each character 0x20..0x7E (up to five queries each) and
 // fills the table: Shift when the modifier has either Shift bit, else AltGr for right Alt,
 // else Normal. Characters without a usable answer, answered 0xFF 0xFF or on a key that is not
-// an on-screen key stay unassigned. Fails only when not one character got a usable answer
-// (no reader, or not a keyboard reader); the table is then empty.
+// an on-screen key stay unassigned. Fails when not one character got a usable answer (no
+// reader, or not a keyboard reader) or when the connection went away while reading (the
+// reader was unplugged); the table is then empty.
 bool ReadDeviceLayout(ReaderLink& link, int handle, KeyLayout& layout);
 bool ReadDeviceLayout(ReaderLink& link, int handle, KeyLayout& layout, LayoutExchangeCount& count);
 

@@ -2,11 +2,14 @@
 
 #include "keys/ComputerLayout.h"
 #include "tests/support/FakeReaderLink.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TraceCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 namespace veltra {
 namespace {
@@ -201,3 +204,25 @@ TEST(ProgramLayout, EndsAndFails) {
 
 } // namespace
 } // namespace veltra
+
+// A real keyboard reader (the simulator through the stand-in hidapi) reads back its US table,
+// and one unplugged before the read fails at once instead of asking 95 characters five times.
+TEST(DeviceLayout, SimulatedReaderIsReadAndAnUnpluggedOneFailsAtOnce) {
+    veltra::test::SimProcess sim({"--hid", "--serial", "1650-000042"});
+    ::setenv("QN_SIM_HID_SOCKETS", sim.port().c_str(), 1);
+    ::setenv("QN_HIDAPI_LIBRARY", QN_HIDAPI_STANDIN, 1);
+    veltra::ReaderLink& link = veltra::qnLink();
+    const int handle = link.openPort("1650-000042 HID", 19200, 0, 500);
+    ASSERT_GT(handle, 0);
+    veltra::KeyLayout layout;
+    ASSERT_TRUE(veltra::ReadDeviceLayout(link, handle, layout));
+    EXPECT_EQ(layout.entries[16][veltra::KeyLayout::Normal], 'q');
+    EXPECT_EQ(layout.entries[3][veltra::KeyLayout::Shift], '@');
+
+    sim.stop();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(veltra::ReadDeviceLayout(link, handle, layout));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(layout, veltra::KeyLayout{});
+    link.closePort(handle);
+}
