@@ -10,6 +10,9 @@
 namespace veltra {
 namespace {
 
+// A HID reader whose device node the user may not use: names the node and the udev rule.
+constexpr int kStrNoPermission = 10140;
+
 void setTitle(QWidget* window, const QString& title) {
     if (window != nullptr) {
         window->setWindowTitle(title);
@@ -48,6 +51,7 @@ OpenResult OpenConfiguredReader(const ConnectionContext& context) {
     }
     switch (result.handle) {
     case kOpenFailed:
+    case kOpenNoPermission:
         return result;
     case kOpenNoIdentity:
         setTitle(context.window, str(57344) + QLatin1Char(' ') + str(151));
@@ -89,6 +93,10 @@ OpenResult ConnectReader(const ConnectionContext& context, bool messages) {
             break;
         case kOpenUnsupported:
             text = 152;
+            break;
+        case kOpenNoPermission:
+            messageBox().show(context.window, strf(kStrNoPermission, reader.deviceNode.c_str()),
+                              IMessageBox::Kind::Warning);
             break;
         default:
             break;

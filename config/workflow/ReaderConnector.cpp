@@ -105,6 +105,16 @@ OpenResult openReaderConnection(ReaderLink& link, const ConnectionTarget& target
     } else {
         handle = link.openPort(name, 19200, 0, target.timeoutMs);
     }
+    if (handle == ReaderLink::kOpenNoPermission) {
+        // The reader is there, but its device node is closed to this user: say which node, so
+        // that the message can name it and the fix.
+        std::array<char, 256> node{};
+        const int length = link.hidDevicePath(name, node.data(), static_cast<int>(node.size()));
+        result.deviceNode = length > 0 ? std::string(node.data(), static_cast<std::size_t>(length))
+                                       : target.connectionString;
+        result.handle = kOpenNoPermission;
+        return result;
+    }
     if (handle <= 0) {
         result.handle = kOpenFailed;
         return result;

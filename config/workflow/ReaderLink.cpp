@@ -7,6 +7,7 @@ namespace {
 
 static_assert(ReaderLink::kOpenFailed == QN_OPEN_FAILED);
 static_assert(ReaderLink::kOpenNoAnswer == QN_OPEN_NO_ANSWER);
+static_assert(ReaderLink::kOpenNoPermission == QN_OPEN_NO_PERMISSION);
 static_assert(ReaderLink::kWaitBegin == QN_WAIT_BEGIN);
 static_assert(ReaderLink::kWaitProgress == QN_WAIT_PROGRESS);
 static_assert(ReaderLink::kWaitEnd == QN_WAIT_END);
@@ -116,6 +117,9 @@ public:
     }
     int hidControlWrite(int handle, const unsigned char* data, int length) override {
         return QnHidControlWrite(handle, data, length);
+    }
+    int hidDevicePath(const char* name, char* buffer, int size) override {
+        return QnHidDevicePath(name, buffer, size);
     }
     int lanReadRemoteHost(const char* portName, char* address, int* port) override {
         return QnLanReadRemoteHost(portName, address, port);

@@ -11,8 +11,9 @@ namespace veltra {
 class ReaderLink {
 public:
     // openPort results other than a handle.
-    static constexpr int kOpenFailed = -1;    // the link cannot be opened
-    static constexpr int kOpenNoAnswer = -15; // the reader did not answer the identification
+    static constexpr int kOpenFailed = -1;        // the link cannot be opened
+    static constexpr int kOpenNoAnswer = -15;     // the reader did not answer the identification
+    static constexpr int kOpenNoPermission = -13; // the user may not use the reader's device node
 
     // Phases of the wait callback.
     static constexpr int kWaitBegin = 0;
@@ -74,6 +75,9 @@ public:
     virtual int hidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                            int replySize) = 0;
     virtual int hidControlWrite(int handle, const unsigned char* data, int length) = 0;
+    // The device node of a HID reader by its name (for the permission message); its length,
+    // or -1 when there is none.
+    virtual int hidDevicePath(const char* name, char* buffer, int size) = 0;
     virtual int lanReadRemoteHost(const char* portName, char* address, int* port) = 0;
     virtual int lanWriteRemoteHost(const char* portName, const char* address, int port) = 0;
     // Network settings of an Ethernet reader's module (each text buffer 32 bytes).

@@ -87,3 +87,20 @@ TEST(CliCommands, IdentifyShowsAKeyboardReadersFeatures) {
     EXPECT_NE(out.str().find("DeviceFeatures: 0x80FFE2EE\n"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("Modell: QN-V551 HID\n"), std::string::npos) << out.str();
 }
+
+// A keyboard reader whose hidraw node the user may not open: the message names the node and the
+// udev rule instead of a bare connection failure.
+TEST(CliCommands, MissingPermissionNamesTheDeviceNodeAndTheRule) {
+    KeyboardReader reader;
+    reader.permissionDenied = true;
+    reader.hidNode = "/dev/hidraw3";
+    MemoryFilterSettings filters;
+    std::ostringstream out;
+    std::ostringstream err;
+    CliEnvironment env{reader, filters, out, err, {}};
+    const CliParse parse = parseCliArguments({"identify", "--port", "0815 HID:1"});
+    ASSERT_TRUE(parse.options);
+    EXPECT_EQ(runCliCommand(*parse.options, env), kExitFailed);
+    EXPECT_NE(err.str().find("/dev/hidraw3"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("70-quarnel-veltra.rules"), std::string::npos) << err.str();
+}

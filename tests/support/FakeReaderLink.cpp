@@ -116,6 +116,9 @@ int FakeReaderLink::openPort(const char* name, int baudRate, int flags, int time
     if (!portExists) {
         return kOpenFailed;
     }
+    if (permissionDenied) {
+        return kOpenNoPermission;
+    }
     if (answersAtRates.count(baudRate) == 0 || flags != answersAtFlags) {
         return kOpenNoAnswer;
     }
@@ -291,6 +294,15 @@ int FakeReaderLink::hidCommand(int, const unsigned char* data, int length, unsig
     const int count = std::min(replySize, 4);
     std::copy_n(answer, count, reply);
     return count;
+}
+
+int FakeReaderLink::hidDevicePath(const char*, char* buffer, int size) {
+    if (hidNode.empty() || static_cast<int>(hidNode.size()) + 1 > size) {
+        return -1;
+    }
+    std::copy(hidNode.begin(), hidNode.end(), buffer);
+    buffer[hidNode.size()] = '\0';
+    return static_cast<int>(hidNode.size());
 }
 
 int FakeReaderLink::hidControlWrite(int, const unsigned char* data, int length) {

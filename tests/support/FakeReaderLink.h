@@ -33,6 +33,8 @@ public:
     bool hidConnection = false;
     bool lanConnection = false;
     std::string port = "/dev/pts/9"; // portName; empty: the call fails
+    std::string hidNode;             // hidDevicePath; empty: the call fails
+    bool permissionDenied = false;   // openPort gives kOpenNoPermission
     int errorCode = 0;               // lastError
 
     // What the reader stores. A block that is missing or failing cannot be read.
@@ -119,6 +121,7 @@ public:
     int hidCommand(int handle, const unsigned char* data, int length, unsigned char* reply,
                    int replySize) override;
     int hidControlWrite(int handle, const unsigned char* data, int length) override;
+    int hidDevicePath(const char* name, char* buffer, int size) override;
     int lanReadRemoteHost(const char* portName, char* address, int* port) override;
     // Not scripted: logged, and -1 (the Ethernet tests use the real library in namespaces).
     int lanReadSettings(const char* portName, char* name, char* address, char* subnetMask,
