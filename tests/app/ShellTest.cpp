@@ -3,6 +3,7 @@
 // start, language and close rules.
 #include "tests/app/AppTestSupport.h"
 
+#include "app/DeviceLinkPortEnumerator.h"
 #include "app/DeviceMonitor.h"
 #include "app/MainFrame.h"
 #include "app/PortSelectDlg.h"
@@ -28,6 +29,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 namespace veltra::test {
 namespace {
@@ -403,6 +408,39 @@ TEST_F(ConnectionTest, TitleAndFeaturesOfAnAcceptedReader) {
         sim.waitFor("mode", "0");
         CloseReader(reader.handle);
     }
+}
+
+// A simulated keyboard reader through the stand-in hidapi: the interface dialog lists it as
+// "USB: <serial> HID", the main window's title names it with "USB:", and "Virtual Com" switches
+// the reader to its virtual COM interface.
+TEST_F(ConnectionTest, KeyboardReaderIsListedNamedAndSwitchedToVirtualCom) {
+    const std::string state = QDir(QString::fromStdString(::testing::TempDir()))
+                                  .filePath(QStringLiteral("hid-%1.txt").arg(::getpid()))
+                                  .toStdString();
+    std::ofstream(state) << "type=551\nusb_interface=1\n";
+    SimProcess sim({"--hid", "--serial", "1650-004711", "--state", state});
+    ::setenv("QN_SIM_HID_SOCKETS", sim.port().c_str(), 1);
+    ::setenv("QN_HIDAPI_LIBRARY", QN_HIDAPI_STANDIN, 1);
+    DeviceLinkPortEnumerator deviceLink;
+    ASSERT_EQ(deviceLink.list(PortKind::Usb), QStringList{QStringLiteral("1650-004711 HID")});
+
+    ports.set(PortKind::Usb, deviceLink.list(PortKind::Usb));
+    store(QStringLiteral("Port/Name"), QStringLiteral("USB: 1650-004711 HID"));
+    AppSettings settings;
+    OpenResult reader = OpenConfiguredReader({settings, ports, &window});
+    ASSERT_GT(reader.handle, 10000);
+    EXPECT_NE(reader.features & feature::HidReader, 0u);
+    EXPECT_TRUE(window.windowTitle().contains(QStringLiteral(" USB:1650-004711 HID")))
+        << window.windowTitle().toStdString();
+    CloseReader(reader.handle);
+
+    CPortSelectDlg dialog(settings, ports);
+    ASSERT_EQ(dialog.portList()->count(), 1);
+    EXPECT_EQ(dialog.portList()->item(0)->text(), QStringLiteral("USB: 1650-004711 HID"));
+    dialog.portList()->setCurrentRow(0);
+    ASSERT_TRUE(dialog.hidModeButton()->isChecked());
+    dialog.virtualComButton()->click();
+    EXPECT_TRUE(sim.waitFor("usb_interface", "2"));
 }
 
 TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {

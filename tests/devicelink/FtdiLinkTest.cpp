@@ -15,6 +15,7 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using veltra::test::FtdiStandIn;
@@ -60,10 +61,13 @@ public:
 };
 
 TEST(FtdiLinkTest, ListsOpensExchangesAndSurvivesUnplugging) {
-    SimProcess first({"--type", "244", "--version", "K"});
+    // The unplugged reader goes by a link of its own that its simulator removes when it ends: its
+    // terminal's number may come back at once for another test's simulator.
+    const std::string firstLink = ::testing::TempDir() + "ftdi-first-" + std::to_string(::getpid());
+    SimProcess first({"--type", "244", "--version", "K", "--link", firstLink});
     SimProcess second({"--type", "029", "--version", "7"});
     SimProcess held({"--type", "244"});
-    FtdiStandIn ftdi({{"1680A001", first.port()},
+    FtdiStandIn ftdi({{"1680A001", firstLink},
                       {"1316B002", second.port()},
                       {"1620C003", held.port()},
                       {"9999D004", second.port()}, // no reader's product number
@@ -152,6 +156,10 @@ TEST(FtdiLinkTest, MissingLibraryOrEntryPoints) {
     };
     SimProcess sim({"--type", "244", "--version", "K"});
     FtdiStandIn ftdi({{"1680A001", sim.port()}});
+    // A keyboard reader beside it: listed after the FTDI readers, whatever D2XX does.
+    SimProcess keyboard({"--hid", "--serial", "1650-000001"});
+    ::setenv("QN_SIM_HID_SOCKETS", keyboard.port().c_str(), 1);
+    ::setenv("QN_HIDAPI_LIBRARY", QN_HIDAPI_STANDIN, 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.variant + (c.missingLibrary ? " missing" : ""));
         if (c.missingLibrary) {
@@ -165,8 +173,11 @@ TEST(FtdiLinkTest, MissingLibraryOrEntryPoints) {
             const std::vector<std::string> listed = usbDevices();
             Handle h(QnOpenPort("1680A001", 19200, 0, 300));
             const std::string written = testing::internal::GetCapturedStderr();
-            EXPECT_EQ(listed,
-                      c.listed ? std::vector<std::string>{"1680A001"} : std::vector<std::string>{});
+            std::vector<std::string> expected{"1650-000001 HID"};
+            if (c.listed) {
+                expected.insert(expected.begin(), "1680A001");
+            }
+            EXPECT_EQ(listed, expected);
             if (c.opens) {
                 ASSERT_GT(h, 0);
                 EXPECT_EQ(deviceType(h), "244K");
