@@ -10,8 +10,10 @@
 #include "app/ReaderConfigDlg.h"
 #include "app/ReaderConnection.h"
 #include "config/DeviceFeatures.h"
+#include "network/ui/CIPAddrSuche.h"
 #include "resources/strings/StringTable.h"
 #include "tests/support/FakeReaderLink.h"
+#include "tests/support/NetworkLab.h"
 #include "tests/support/SimProcess.h"
 #include "widgets/WaitIndicator.h"
 
@@ -25,9 +27,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <cstdlib>
@@ -441,6 +445,40 @@ TEST_F(ConnectionTest, KeyboardReaderIsListedNamedAndSwitchedToVirtualCom) {
     ASSERT_TRUE(dialog.hidModeButton()->isChecked());
     dialog.virtualComButton()->click();
     EXPECT_TRUE(sim.waitFor("usb_interface", "2"));
+}
+
+// "IP ?" in the interface dialog: the IP address search finds the simulated Ethernet reader in
+// a network namespace, and the reader chosen there becomes the dialog's interface by its name.
+TEST_F(ConnectionTest, IpSearchHandsTheChosenReaderToTheInterfaceDialog) {
+    NetworkLab lab;
+    if (!lab.create()) {
+        VELTRA_SKIP_WITHOUT_NETNS(lab.reason());
+    }
+    lab.link("pa", "10.81.1.1/24", "m", "10.81.1.10/24");
+    auto [program, args] = lab.inModuleSide("m", QN_SIM_PATH);
+    args.insert(args.end(), {"--lan", "10.81.1.10", "--lan-name", "DOOR"});
+    SimProcess module(program, args);
+    lab.enterProgramSide();
+
+    store(QStringLiteral("Port/EthernetAktiv"), 1);
+    AppSettings settings;
+    CPortSelectDlg dialog(settings, ports);
+    QString listed;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* search = qobject_cast<CIPAddrSuche*>(QApplication::activeModalWidget());
+        if (search == nullptr || search->list()->count() == 0) {
+            return;
+        }
+        listed = search->list()->item(0)->text();
+        search->list()->setCurrentRow(0);
+        search->closeButton()->click();
+    });
+    chooser.start(20);
+    dialog.ipButton()->click();
+    chooser.stop();
+    EXPECT_EQ(listed, QStringLiteral("10.81.1.10-10001"));
+    EXPECT_EQ(dialog.selection().currentName(), QStringLiteral("LAN: 10.81.1.10-10001"));
 }
 
 TEST_F(ConnectionTest, PowerOnModeDialogRoundTrip) {
