@@ -17,6 +17,7 @@ protected:
     struct Run {
         int status = -1;
         QString out;
+        QString err;
     };
     Run run(const QString& base, const QStringList& arguments) {
         QProcess process;
@@ -29,7 +30,8 @@ protected:
         process.start(QStringLiteral(VELTRA_CLI_PATH), QStringList{"check-update"} + arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput())};
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
     }
     HttpsTestServer server;
 };
@@ -77,7 +79,7 @@ TEST_F(CheckUpdateCli, PrintsTheAboutBoxLinesAndSaysByItsStatusWhetherToUpdate) 
         }
         const Run r = run(server.origin() + folder,
                           c.withReader ? QStringList{"--port", port} : QStringList{});
-        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.status, c.status) << c.name << r.err.toStdString();
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), c.reader != nullptr ? 2 : 1) << c.name << r.out.toStdString();
         EXPECT_EQ(lines[0], c.program) << c.name;
@@ -86,7 +88,8 @@ TEST_F(CheckUpdateCli, PrintsTheAboutBoxLinesAndSaysByItsStatusWhetherToUpdate) 
         }
     }
     // A reader that cannot be reached: the check is not complete.
-    EXPECT_EQ(run(server.origin() + "/u5/", {"--port", "/dev/qn-nothing-here"}).status, 1);
+    const Run unreachable = run(server.origin() + "/u5/", {"--port", "/dev/qn-nothing-here"});
+    EXPECT_EQ(unreachable.status, 1) << unreachable.err.toStdString();
 }
 
 } // namespace

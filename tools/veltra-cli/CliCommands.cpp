@@ -389,6 +389,10 @@ public:
                 checked = false;
             }
         }
+        if (!readerChecked) {
+            // No download is left running when the program ends.
+            device->waitForList(kListWaitMs);
+        }
         if (newer) {
             return kExitUpdateListed;
         }
