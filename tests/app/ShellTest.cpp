@@ -316,6 +316,23 @@ TEST_F(PortDialogTest, VirtualComSwitchesTheKeyboardReaderAndForgetsItsName) {
     }
 }
 
+TEST_F(PortDialogTest, HidModeSwitchesAVirtualComReaderAndForgetsItsName) {
+    const QString entry = QStringLiteral("/dev/ttyACM0 [Zem Virtual COM]");
+    store(QStringLiteral("Port/Name"), entry);
+    AppSettings settings;
+    FixedPorts ports;
+    ports.set(PortKind::Serial, {entry});
+    FakeReaderLink link;
+    link.handle = 3;
+    CPortSelectDlg dialog(settings, ports, nullptr, link);
+    ASSERT_TRUE(dialog.hidModeButton()->isEnabled());
+    dialog.hidModeButton()->click();
+    EXPECT_EQ(link.log,
+              (std::vector<std::string>{"open " + entry.toStdString() + " 19200 0 100",
+                                        "setUsbInterface 1", "resetReader 0 0", "close 3"}));
+    EXPECT_TRUE(dialog.selection().currentName().isEmpty());
+}
+
 // ---- Connection procedure against the simulator ------------------------------------------------
 
 class ConnectionTest : public AppTest {
