@@ -31,25 +31,9 @@
 
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
-extern "C" {
-struct hid_device_;
-typedef struct hid_device_ hid_device;
-
-struct hid_device_info {
-    char* path;
-    unsigned short vendor_id;
-    unsigned short product_id;
-    wchar_t* serial_number;
-    unsigned short release_number;
-    wchar_t* manufacturer_string;
-    wchar_t* product_string;
-    unsigned short usage_page;
-    unsigned short usage;
-    int interface_number;
-    struct hid_device_info* next;
-    int bus_type;
-};
-}
+// The types and entry points as the system's hidapi declares them, so the stand-in keeps the
+// layout the device link expects from the real library.
+#include <hidapi/hidapi.h>
 
 namespace {
 
@@ -57,7 +41,6 @@ namespace wire = qnsim::hidwire;
 
 // How long a simulator may take to answer a description or a write.
 constexpr int kAnswerTimeoutMs = 2000;
-constexpr int kBusUsb = 1;
 
 struct Description {
     std::string socket;
@@ -235,7 +218,7 @@ STANDIN_EXPORT hid_device_info* hid_enumerate(unsigned short vendor, unsigned sh
         info->usage_page = d->usagePage;
         info->usage = d->usage;
         info->interface_number = 0;
-        info->bus_type = kBusUsb;
+        info->bus_type = HID_API_BUS_USB;
         *tail = info;
         tail = &info->next;
     }
