@@ -12,6 +12,7 @@ namespace {
 
 // A HID reader whose device node the user may not use: names the node and the udev rule.
 constexpr int kStrNoPermission = 10140;
+constexpr int kStrNoSerialPermission = 10141;
 
 void setTitle(QWidget* window, const QString& title) {
     if (window != nullptr) {
@@ -95,7 +96,9 @@ OpenResult ConnectReader(const ConnectionContext& context, bool messages) {
             text = 152;
             break;
         case kOpenNoPermission:
-            messageBox().show(context.window, strf(kStrNoPermission, reader.deviceNode.c_str()),
+            messageBox().show(context.window,
+                              strf(reader.serialPort ? kStrNoSerialPermission : kStrNoPermission,
+                                   reader.deviceNode.c_str()),
                               IMessageBox::Kind::Warning);
             break;
         default:

@@ -6,10 +6,12 @@
 #include "qnlink.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace qnlink {
 
@@ -150,7 +152,16 @@ int CQN_RW_Port::openLink(int baudRate, int lineFormat) {
     case LinkKind::Serial:
     case LinkKind::Ftdi: // the serial port class drives an FTDI reader by its serial number
         link_ = CUSBSerialPort::open(name_, baudRate, lineFormat, queue_);
-        return link_ ? 0 : QN_OPEN_FAILED;
+        if (link_) {
+            return 0;
+        }
+        // A serial port closed to this user (an RS-232 port of the dialout group, a USB
+        // reader without the udev rule) is the usual failure on Linux, and one the user can fix.
+        if (name_.kind == LinkKind::Serial && ::access(name_.device.c_str(), R_OK | W_OK) != 0 &&
+            (errno == EACCES || errno == EPERM)) {
+            return QN_OPEN_NO_PERMISSION;
+        }
+        return QN_OPEN_FAILED;
     case LinkKind::Hid: {
         std::unique_ptr<HidLink> hid;
         if (const int result = HidLink::open(name_.name, queue_, hid); result != 0) {

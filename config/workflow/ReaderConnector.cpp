@@ -112,6 +112,17 @@ OpenResult openReaderConnection(ReaderLink& link, const ConnectionTarget& target
         const int length = link.hidDevicePath(name, node.data(), static_cast<int>(node.size()));
         result.deviceNode = length > 0 ? std::string(node.data(), static_cast<std::size_t>(length))
                                        : target.connectionString;
+        // Only HID readers have a node of their own to name; anything else is a serial port,
+        // whose fix is another one.
+        result.serialPort = length <= 0 && isSerialKind(target.kind);
+        if (result.serialPort) {
+            // The port without the reader's address ("/dev/ttyS0:1" names /dev/ttyS0).
+            const std::size_t colon = result.deviceNode.rfind(':');
+            if (colon != std::string::npos && colon + 1 < result.deviceNode.size() &&
+                result.deviceNode.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+                result.deviceNode.erase(colon);
+            }
+        }
         result.handle = kOpenNoPermission;
         return result;
     }

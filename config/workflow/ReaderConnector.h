@@ -39,7 +39,7 @@ inline constexpr int kOpenFailed = 0;        // the interface could not be opene
 inline constexpr int kOpenNoIdentity = -2;   // the reader gave no usable identity (string 151)
 inline constexpr int kOpenUnsupported = -3;  // device type not configured here (string 152)
 inline constexpr int kOpenNoReaderMode = -5; // the reader has no reader mode (string 205)
-inline constexpr int kOpenNoPermission = -6; // the user may not use the device (string 10140)
+inline constexpr int kOpenNoPermission = -6; // the user may not use the device
 
 // An opened reader as one value: the connection procedure returns it, and the dialogs and
 // commands that work on the reader receive it. A handle of 0 means no reader; such a dialog opens
@@ -51,6 +51,7 @@ struct OpenResult {
     bool baudCorrected = false; // the caller stores baudCode and shows string 290
     ReaderIdentity identity;    // filled once the reader has identified itself
     std::string deviceNode;     // kOpenNoPermission: the device the user may not use
+    bool serialPort = false;    // kOpenNoPermission: that device is a serial port
     std::uint32_t features = 0; // DeviceFeatures; only meaningful with a handle
 };
 

@@ -109,8 +109,9 @@ extern "C" {
 #define QN_OPEN_BAD_TIMEOUT (-5) /* negative reply timeout */
 #define QN_OPEN_NO_ANSWER (-15)  /* the reader did not answer the identification */
 #define QN_OPEN_NO_PERMISSION                                                                      \
-    (-13) /* the HID reader is present, but this user may not read and write its device node       \
-             (QnHidDevicePath names it); a udev rule giving the logged-in user access fixes it */
+    (-13) /* the HID reader or serial port is present, but this user may not read and write its    \
+             device node (QnHidDevicePath names a HID reader's node); a udev rule giving the       \
+             logged-in user access, or the dialout group for a serial port, fixes it */
 #define QN_OPEN_HID_MODE (-18) /* the HID reader did not take the mode message */
 
 /* ---- QnOpenPort flags ----------------------------------------------------------------------- */

@@ -90,17 +90,30 @@ TEST(CliCommands, IdentifyShowsAKeyboardReadersFeatures) {
 
 // A keyboard reader whose hidraw node the user may not open: the message names the node and the
 // udev rule instead of a bare connection failure.
-TEST(CliCommands, MissingPermissionNamesTheDeviceNodeAndTheRule) {
-    KeyboardReader reader;
-    reader.permissionDenied = true;
-    reader.hidNode = "/dev/hidraw3";
-    MemoryFilterSettings filters;
-    std::ostringstream out;
-    std::ostringstream err;
-    CliEnvironment env{reader, filters, out, err, {}};
-    const CliParse parse = parseCliArguments({"identify", "--port", "0815 HID:1"});
-    ASSERT_TRUE(parse.options);
-    EXPECT_EQ(runCliCommand(*parse.options, env), kExitFailed);
-    EXPECT_NE(err.str().find("/dev/hidraw3"), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("70-quarnel-veltra.rules"), std::string::npos) << err.str();
+TEST(CliCommands, MissingPermissionNamesTheDeviceNodeAndItsFix) {
+    // A HID reader's node is opened up by the udev rule; a serial port by the dialout group.
+    struct Case {
+        const char* port;
+        const char* hidNode;
+        const char* named;
+        const char* fix;
+    };
+    const Case cases[] = {
+        {"0815 HID:1", "/dev/hidraw3", "/dev/hidraw3", "70-quarnel-veltra.rules"},
+        {"/dev/ttyS0:1", "", "/dev/ttyS0", "dialout"},
+    };
+    for (const Case& c : cases) {
+        KeyboardReader reader;
+        reader.permissionDenied = true;
+        reader.hidNode = c.hidNode;
+        MemoryFilterSettings filters;
+        std::ostringstream out;
+        std::ostringstream err;
+        CliEnvironment env{reader, filters, out, err, {}};
+        const CliParse parse = parseCliArguments({"identify", "--port", c.port});
+        ASSERT_TRUE(parse.options);
+        EXPECT_EQ(runCliCommand(*parse.options, env), kExitFailed);
+        EXPECT_NE(err.str().find(std::string(c.named) + " "), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find(c.fix), std::string::npos) << err.str();
+    }
 }

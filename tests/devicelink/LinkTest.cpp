@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -334,6 +335,33 @@ TEST(LinkTest, APortIsOpenedOnlyOnce) {
     first.value = 0;
     Handle again(QnOpenPort(sim.port().c_str(), 19200, 0, 300));
     EXPECT_GT(again, 0);
+}
+
+TEST(LinkTest, APortClosedToTheUserIsToldApartFromAMissingOne) {
+    SimProcess sim;
+    ASSERT_EQ(::chmod(sim.port().c_str(), 0600), 0);
+    // The open runs as a user other than the port's owner: as root in a child that gives up
+    // its rights, since root may open anything.
+    const auto openAsOther = [](const std::string& port) {
+        if (::geteuid() != 0) {
+            return QnOpenPort(port.c_str(), 19200, 0, 300);
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                ::_exit(100);
+            }
+            ::_exit(-QnOpenPort(port.c_str(), 19200, 0, 300));
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? -WEXITSTATUS(status) : 0;
+    };
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(sim.port().c_str(), 0), 0);
+    }
+    EXPECT_EQ(openAsOther(sim.port()), QN_OPEN_NO_PERMISSION);
+    EXPECT_EQ(openAsOther("/dev/ttyNoSuchPort9"), QN_OPEN_FAILED);
 }
 
 TEST(LinkTest, AnUnpluggedReaderTimesOutAndStillCloses) {

@@ -75,6 +75,7 @@ constexpr int kStrModeNotRead = 519;
 constexpr int kStrProgrammingFailed = 139;
 constexpr int kStrLayoutDiffers = 611;
 constexpr int kStrNoPermission = 10140;
+constexpr int kStrNoSerialPermission = 10141;
 constexpr int kStrNoConnection = 602;
 
 // How long check-update waits for a version list; a stalled transfer ends well before.
@@ -181,7 +182,9 @@ public:
             env_.err << text(kStrNoReaderMode) << '\n';
             break;
         case kOpenNoPermission:
-            env_.err << textf(kStrNoPermission, r.deviceNode.c_str()) << '\n';
+            env_.err << textf(r.serialPort ? kStrNoSerialPermission : kStrNoPermission,
+                              r.deviceNode.c_str())
+                     << '\n';
             break;
         default:
             env_.err << textf(kStrCannotOpen, options_.port.c_str()) << '\n';
