@@ -1,7 +1,8 @@
-// The udev rule that binds the kernel's ftdi_sio driver to FTDI readers, checked without a
-// device: the rule file is parsed as udev reads it (every key, operator and quoted value, or the
-// test fails), its match keys are applied to device descriptions, and the commands it runs are
-// run with the sysfs path moved into a temporary folder.
+// The udev rules, checked without a device: the one that gives the logged-in user the readers,
+// and the one that binds the kernel's ftdi_sio driver to FTDI readers: the rule file is parsed as
+// udev reads it (every key, operator and quoted value, or the test fails), its match keys are
+// applied to device descriptions, and the commands it runs are run with the sysfs path moved into a
+// temporary folder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -170,6 +171,59 @@ TEST(UdevRuleTest, BindsFtdiSioToTheFtdiReaderOnly) {
     std::getline(written, id);
     EXPECT_EQ(id, "0403 e130");
     fs::remove_all(pattern);
+}
+
+bool tagsForTheUser(const Rule& rule) {
+    for (const Key& key : rule) {
+        if (key.name == "TAG" && key.op == "+=" && key.value == "uaccess") {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(UdevRuleTest, GivesTheLoggedInUserTheReadersAndNothingElse) {
+    // Ahead of 73-seat-late.rules, which turns the tag into the user's access.
+    EXPECT_LT(std::stoi(fs::path(VELTRA_ACCESS_RULES).filename().string()), 73);
+    const std::vector<Rule> rules = readRules(VELTRA_ACCESS_RULES);
+    const auto device = [](const char* subsystem, const char* vendor, const char* product) {
+        Device d{{"SUBSYSTEM", subsystem}};
+        if (std::string(subsystem) == "usb") {
+            d["ENV{DEVTYPE}"] = "usb_device";
+            d["ATTR{idVendor}"] = vendor;
+            d["ATTR{idProduct}"] = product;
+        } else if (*vendor != '\0') {
+            d["ATTRS{idVendor}"] = vendor;
+            d["ATTRS{idProduct}"] = product;
+        }
+        return d;
+    };
+    struct Case {
+        const char* what;
+        Device device;
+        bool granted;
+    };
+    const std::vector<Case> cases = {
+        {"HID reader 16c0:2913", device("hidraw", "16c0", "2913"), true},
+        {"HID reader 1c40:05ab", device("hidraw", "1c40", "05ab"), true},
+        {"HID reader 1c40:05af", device("hidraw", "1c40", "05af"), true},
+        {"another HID device of the maker", device("hidraw", "1c40", "05a0"), false},
+        {"a mouse", device("hidraw", "046d", "c52b"), false},
+        {"virtual COM reader", device("tty", "1c40", "05ac"), true},
+        {"FTDI reader under ftdi_sio", device("tty", "0403", "e130"), true},
+        {"FTDI reader for D2XX", device("usb", "0403", "e130"), true},
+        {"another FTDI adapter", device("tty", "0403", "6001"), false},
+        {"another FTDI chip for D2XX", device("usb", "0403", "6001"), false},
+        {"an RS-232 port (dialout group)", device("tty", "", ""), false},
+        {"a HID reader's USB device", device("usb", "16c0", "2913"), false},
+    };
+    for (const Case& c : cases) {
+        bool granted = false;
+        for (const Rule& rule : rules) {
+            granted = granted || (matches(rule, c.device) && tagsForTheUser(rule));
+        }
+        EXPECT_EQ(granted, c.granted) << c.what;
+    }
 }
 
 } // namespace
