@@ -17,10 +17,11 @@
 
 namespace veltra::dialogs {
 
-Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader) {
+Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader, const QString& file) {
     // The sheet owns the connection from here on and closes it after reading.
     CSeriellEinstellDlg sheet(parent, reader);
     reader.handle = 0;
+    sheet.setFileToLoad(file);
     return sheet.exec() == QDialog::Accepted ? Outcome::Accepted : Outcome::Rejected;
 }
 

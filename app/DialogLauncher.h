@@ -20,8 +20,8 @@ namespace veltra::dialogs {
 enum class Outcome { Unavailable, Accepted, Rejected };
 
 // The configuration sheet takes over the reader's handle (0: it works without a reader) and sets
-// it to 0.
-Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader);
+// it to 0. With `file`, the sheet loads that configuration file after reading the reader.
+Outcome openConfigurationSheet(QWidget* parent, OpenResult& reader, const QString& file = {});
 // The configuration report takes over the reader's handle the same way.
 Outcome openConfigurationReport(QWidget* parent, OpenResult& reader);
 Outcome openFilterDialog(QWidget* parent);

@@ -1,5 +1,6 @@
 #include "app/HelpManual.h"
 
+#include "resources/strings/InstalledFiles.h"
 #include "resources/strings/StringTable.h"
 #include "widgets/IMessageBox.h"
 
@@ -9,16 +10,27 @@
 
 namespace veltra {
 
-QString findManual(const QString& programDir) {
-    const QDir dir(programDir);
-    const QStringList found =
-        dir.entryList({QStringLiteral("*.pdf")}, QDir::Files | QDir::Readable, QDir::Name);
-    return found.isEmpty() ? QString() : dir.filePath(found.first());
+QString findManual(const QString& programDir, bool english) {
+    for (const QString& folder : dataFolders(programDir)) {
+        const QDir dir(folder);
+        const QStringList found =
+            dir.entryList({QStringLiteral("*.pdf")}, QDir::Files | QDir::Readable, QDir::Name);
+        if (found.isEmpty()) {
+            continue;
+        }
+        for (const QString& name : found) {
+            if (name.endsWith(QStringLiteral("-en.pdf"), Qt::CaseInsensitive) == english) {
+                return dir.filePath(name);
+            }
+        }
+        return dir.filePath(found.first());
+    }
+    return {};
 }
 
-void openManual(QWidget* owner, const QString& programDir,
+void openManual(QWidget* owner, const QString& programDir, bool english,
                 const std::function<bool(const QUrl&)>& open) {
-    const QString manual = findManual(programDir);
+    const QString manual = findManual(programDir, english);
     if (manual.isEmpty()) {
         return;
     }

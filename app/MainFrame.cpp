@@ -12,6 +12,7 @@
 #include "app/VeltraView.h"
 #include "config/DeviceFeatures.h"
 #include "config/workflow/ReaderReads.h"
+#include "resources/strings/InstalledFiles.h"
 #include "resources/strings/StringTable.h"
 #include "update/workflow/CUpdateCheck.h"
 #include "widgets/IMessageBox.h"
@@ -352,8 +353,12 @@ void CMainFrame::RecordDeviceIdentity(int& handle) {
 }
 
 void CMainFrame::onConfigure() {
+    openConfigurationFile(QString());
+}
+
+void CMainFrame::openConfigurationFile(const QString& path) {
     OpenResult reader = connectWithFallback();
-    if (dialogs::openConfigurationSheet(this, reader) == dialogs::Outcome::Unavailable) {
+    if (dialogs::openConfigurationSheet(this, reader, path) == dialogs::Outcome::Unavailable) {
         notAvailable();
     }
     // The sheet takes the handle over; whatever it leaves is closed here.
@@ -428,8 +433,10 @@ bool CMainFrame::switchToEnglish() {
         return true;
     }
     auto english = std::make_unique<QTranslator>();
-    const QString file =
-        QDir(options_.programDir).filePath(QString::fromLatin1(kEnglishTranslationFile));
+    QString file = findDataFile(options_.programDir, QString::fromLatin1(kEnglishTranslationFile));
+    if (file.isEmpty()) {
+        file = QDir(options_.programDir).filePath(QString::fromLatin1(kEnglishTranslationFile));
+    }
     if (!english->load(file)) {
         messageBox().show(this, str(201), IMessageBox::Kind::Warning);
         updateCommandStates();
@@ -485,7 +492,7 @@ void CMainFrame::customEvent(QEvent* event) {
 }
 
 void CMainFrame::onHelp() {
-    openManual(this, options_.programDir);
+    openManual(this, options_.programDir, language_ == 1);
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {

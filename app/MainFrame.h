@@ -54,14 +54,15 @@ inline constexpr int Help = 57670;
 // "Startmodus" only for readers with a power-on mode. Other commands are always available.
 bool commandEnabled(int commandId, std::uint32_t features);
 
-// Name of the English translation file next to the program.
+// Name of the English translation file, next to the program or in its installed data folder.
 inline constexpr const char* kEnglishTranslationFile = "Quarnel-VeltraEng.qm";
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     struct Options {
-        // Folder of the translation file and the manual; empty: the program's folder.
+        // The program's folder, where the translation file and the manual are looked for first
+        // (see InstalledFiles.h); empty: the running program's folder.
         QString programDir;
         // Connect to the stored interface once the window is first shown.
         bool connectOnFirstShow = true;
@@ -86,6 +87,9 @@ public:
 
     // The commands, each as its menu item runs it.
     void onConfigure();
+    // "Konfigurieren" with a configuration file loaded into the sheet (a file opened from the
+    // desktop or named on the command line).
+    void openConfigurationFile(const QString& path);
     void onReadConfiguration();
     void onInterface();
     void onFilter();

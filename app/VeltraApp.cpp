@@ -13,7 +13,6 @@
 #include <QCommandLineParser>
 #include <QDesktopServices>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace veltra {
@@ -27,54 +26,79 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("NAME"));
     parser.addOption(port);
     parser.addHelpOption();
-    // "-platform offscreen" and the like belong to Qt, which takes them out later.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!parser.parse(arguments)) {
-        static const QStringList kQtOptions = {QStringLiteral("platform"),
-                                               QStringLiteral("platformpluginpath"),
-                                               QStringLiteral("platformtheme"),
-                                               QStringLiteral("plugin"),
-                                               QStringLiteral("qwindowgeometry"),
-                                               QStringLiteral("qwindowicon"),
-                                               QStringLiteral("qwindowtitle"),
-                                               QStringLiteral("reverse"),
-                                               QStringLiteral("session"),
-                                               QStringLiteral("style"),
-                                               QStringLiteral("stylesheet"),
-                                               QStringLiteral("widgetcount"),
-                                               QStringLiteral("display"),
-                                               QStringLiteral("geometry"),
-                                               QStringLiteral("qmljsdebugger"),
-                                               QStringLiteral("nograb"),
-                                               QStringLiteral("dograb"),
-                                               QStringLiteral("sync"),
-                                               QStringLiteral("fontengine"),
-                                               QStringLiteral("dialogs"),
-                                               QStringLiteral("name"),
-                                               QStringLiteral("title"),
-                                               QStringLiteral("visual")};
-        const QStringList unknown = parser.unknownOptionNames();
-        const bool onlyQt = !unknown.isEmpty() &&
-                            std::all_of(unknown.begin(), unknown.end(), [](const QString& name) {
-                                return kQtOptions.contains(name);
-                            });
-        if (!onlyQt) {
-            result.ok = false;
-            result.error = parser.errorText();
-            return result;
+    const QCommandLineOption version(QStringList{QStringLiteral("version")},
+                                     QStringLiteral("Show the program's version."));
+    parser.addOption(version);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Configuration file (.mkr) to open."));
+    // "-platform offscreen" and the like belong to Qt, which takes them out later; they and
+    // their values are left out here, so that a value is never taken for a file name.
+    static const QStringList kQtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                         QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                         QStringLiteral("sync")};
+    static const QStringList kQtOptionsWithValue = {
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+        QStringLiteral("style"),           QStringLiteral("stylesheet"),
+        QStringLiteral("display"),         QStringLiteral("geometry"),
+        QStringLiteral("qmljsdebugger"),   QStringLiteral("fontengine"),
+        QStringLiteral("dialogs"),         QStringLiteral("name"),
+        QStringLiteral("title"),           QStringLiteral("visual")};
+    QStringList own;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        QString name = argument;
+        while (i > 0 && name.startsWith(QLatin1Char('-'))) {
+            name.remove(0, 1);
         }
+        const bool hasValue = name.contains(QLatin1Char('='));
+        name = name.section(QLatin1Char('='), 0, 0);
+        if (i > 0 && argument.startsWith(QLatin1Char('-')) && kQtFlags.contains(name)) {
+            continue;
+        }
+        if (i > 0 && argument.startsWith(QLatin1Char('-')) && kQtOptionsWithValue.contains(name)) {
+            if (!hasValue) {
+                ++i;
+            }
+            continue;
+        }
+        own.append(argument);
+    }
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(own)) {
+        result.ok = false;
+        result.error = parser.errorText();
+        return result;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         // Written out here: the parser's own help text needs a running application object,
         // and help must work without a display.
         result.help = true;
         result.error = QStringLiteral(
-            "Usage: quarnel-veltra [--port NAME]\n"
+            "Usage: quarnel-veltra [--port NAME] [FILE.mkr]\n"
             "Configuration tool for 125 kHz RFID readers.\n\n"
             "  --port NAME  use interface NAME (e.g. COM1, /dev/ttyUSB0, /dev/pts/7), stored as\n"
             "               the chosen interface before the program connects\n"
-            "  -h, --help   show this help\n");
+            "  FILE.mkr     open this configuration file in the configuration sheet once the\n"
+            "               reader is connected\n"
+            "  -h, --help   show this help\n"
+            "  --version    show the program's version\n");
         return result;
+    }
+    if (parser.isSet(version)) {
+        result.version = true;
+        return result;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        result.ok = false;
+        result.error = QStringLiteral("only one configuration file can be opened");
+        return result;
+    }
+    if (!files.isEmpty()) {
+        result.mkrFile = files.first();
     }
     if (parser.isSet(port)) {
         result.port = parser.value(port).trimmed();
@@ -138,6 +162,13 @@ bool CVeltraApp::initInstance(const CommandLine& line) {
     frame_->initialConnection();
     if (settings_->automaticUpdateCheck() && startProgramListDownload) {
         startProgramListDownload(frame_.get());
+    }
+    if (!line.mkrFile.isEmpty()) {
+        // Once the event loop runs: the sheet is a modal dialog of its own.
+        const QString file = line.mkrFile;
+        QMetaObject::invokeMethod(
+            frame_.get(), [frame = frame_.get(), file] { frame->openConfigurationFile(file); },
+            Qt::QueuedConnection);
     }
     return true;
 }

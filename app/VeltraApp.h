@@ -18,8 +18,10 @@ class DeviceLinkPortEnumerator;
 // What the command line asks for. Read before the application object exists, so that help and
 // errors need no display.
 struct CommandLine {
-    QString port; // --port NAME: use this interface, as if chosen in the interface dialog
+    QString port;    // --port NAME: use this interface, as if chosen in the interface dialog
+    QString mkrFile; // a configuration file to open in the sheet once a reader is connected
     bool help = false;
+    bool version = false;
     bool ok = true;
     QString error; // what went wrong, or the help text with `help`
 };

@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
         std::fputs(line.error.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (line.version) {
+        std::printf("quarnel-veltra %s\n", VELTRA_VERSION);
+        return 0;
+    }
     if (!line.ok) {
         std::fprintf(stderr, "quarnel-veltra: %s\n", line.error.toLocal8Bit().constData());
         return 2;

@@ -180,6 +180,13 @@ void CSeriellEinstellDlg::setFileChooser(MkrFileChooser* chooser) {
 
 int CSeriellEinstellDlg::exec() {
     readReader();
+    if (!fileToLoad_.isEmpty()) {
+        // Loaded once the sheet is on screen, so that its messages stand on the sheet.
+        QMetaObject::invokeMethod(
+            this, [this, path = fileToLoad_] { loadConfigurationFrom(path); },
+            Qt::QueuedConnection);
+        fileToLoad_.clear();
+    }
     return QDialog::exec();
 }
 
@@ -400,7 +407,11 @@ bool CSeriellEinstellDlg::loadConfiguration() {
     if (path.isEmpty()) {
         return false;
     }
+    return loadConfigurationFrom(path);
+}
 
+bool CSeriellEinstellDlg::loadConfigurationFrom(const QString& path) {
+    QSettings settings;
     // A refused separator section keeps what the page shows.
     model_.content().separator = separator_->sequence();
     const MkrLoadResult loaded =

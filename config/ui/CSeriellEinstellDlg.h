@@ -33,8 +33,10 @@ public:
     CSeriellEinstellDlg(QWidget* parent, const OpenResult& reader, ReaderLink& link = qnLink());
     ~CSeriellEinstellDlg() override;
 
-    // Reads the reader, then shows the sheet.
+    // Reads the reader, then shows the sheet (and loads the file set with setFileToLoad).
     int exec() override;
+    // A configuration file that exec loads as "Laden" would, once the reader has been read.
+    void setFileToLoad(const QString& path) { fileToLoad_ = path; }
 
     // The reading sequence (run once when the sheet opens). False when no reader was reached;
     // the pages then keep their initial state.
@@ -45,6 +47,8 @@ public:
     bool saveConfiguration();
     // "Laden": true when a file was loaded.
     bool loadConfiguration();
+    // "Laden" with the file already chosen.
+    bool loadConfigurationFrom(const QString& path);
 
     // The standard file dialog unless a test sets another chooser (the sheet does not own it).
     void setFileChooser(MkrFileChooser* chooser);
@@ -96,6 +100,7 @@ private:
     CEingabeBasisRegisterkarteSeriell* pullOff_ = nullptr;
     CEingabeBasisRegisterkarteSeriell* separator_ = nullptr;
 
+    QString fileToLoad_;
     std::unique_ptr<MkrFileChooser> ownChooser_;
     MkrFileChooser* chooser_ = nullptr;
 };

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -112,29 +113,51 @@ TEST_F(DesktopTest, DeviceEventsReachTheMonitor) {
     }
 }
 
-TEST_F(DesktopTest, ManualIsTheFirstPdfInTheProgramFolder) {
+TEST_F(DesktopTest, ManualIsFoundBesideTheProgramOrInItsInstalledFolder) {
+    // Files below a folder whose bin/ is the program's folder; the manual as found for German
+    // and for English.
     struct Case {
         std::vector<const char*> files;
-        const char* manual; // nullptr: none
+        const char* german; // nullptr: none
+        const char* english;
     };
     const Case cases[] = {
-        {{"readme.txt"}, nullptr},
-        {{"Handbuch Quarnel.pdf"}, "Handbuch Quarnel.pdf"},
-        {{"b.pdf", "a.pdf", "c.txt"}, "a.pdf"},
-        {{"MANUAL.PDF"}, "MANUAL.PDF"},
-        {{"x.pdf.bak"}, nullptr},
+        {{"bin/readme.txt"}, nullptr, nullptr},
+        {{"bin/Handbuch Quarnel.pdf"}, "bin/Handbuch Quarnel.pdf", "bin/Handbuch Quarnel.pdf"},
+        {{"bin/b.pdf", "bin/a.pdf", "bin/c.txt"}, "bin/a.pdf", "bin/a.pdf"},
+        {{"bin/MANUAL.PDF"}, "bin/MANUAL.PDF", "bin/MANUAL.PDF"},
+        {{"bin/x.pdf.bak"}, nullptr, nullptr},
+        // Installed: /usr/bin holds no documents.
+        {{"share/doc/quarnel-veltra/Quarnel-Veltra-Handbuch.pdf",
+          "share/doc/quarnel-veltra/Quarnel-Veltra-Manual-en.pdf"},
+         "share/doc/quarnel-veltra/Quarnel-Veltra-Handbuch.pdf",
+         "share/doc/quarnel-veltra/Quarnel-Veltra-Manual-en.pdf"},
+        {{"share/quarnel-veltra/Anleitung.pdf", "share/doc/quarnel-veltra/Other-en.pdf"},
+         "share/quarnel-veltra/Anleitung.pdf",
+         "share/quarnel-veltra/Anleitung.pdf"},
+        // A manual beside the program comes first.
+        {{"bin/Eigenes.pdf", "share/doc/quarnel-veltra/Quarnel-Veltra-Handbuch.pdf"},
+         "bin/Eigenes.pdf",
+         "bin/Eigenes.pdf"},
+        {{"share/doc/quarnel-veltra/Only-en.pdf"},
+         "share/doc/quarnel-veltra/Only-en.pdf",
+         "share/doc/quarnel-veltra/Only-en.pdf"},
     };
     int n = 0;
     for (const Case& c : cases) {
-        const QString folder = tempPath() + QStringLiteral("/program%1").arg(n++);
-        QDir().mkpath(folder);
+        const QString root = tempPath() + QStringLiteral("/install%1").arg(n++);
+        QDir().mkpath(root + QStringLiteral("/bin"));
         for (const char* file : c.files) {
-            writeFile(folder + QLatin1Char('/') + QString::fromUtf8(file), "%PDF-1.4\n");
+            const QString path = root + QLatin1Char('/') + QString::fromUtf8(file);
+            QDir().mkpath(QFileInfo(path).path());
+            writeFile(path, "%PDF-1.4\n");
         }
-        const QString expected = c.manual == nullptr
-                                     ? QString()
-                                     : folder + QLatin1Char('/') + QString::fromUtf8(c.manual);
-        EXPECT_EQ(findManual(folder), expected) << (c.manual ? c.manual : "none");
+        const auto expected = [&root](const char* file) {
+            return file == nullptr ? QString() : root + QLatin1Char('/') + QString::fromUtf8(file);
+        };
+        const QString program = root + QStringLiteral("/bin");
+        EXPECT_EQ(findManual(program, false), expected(c.german)) << (c.german ? c.german : "-");
+        EXPECT_EQ(findManual(program, true), expected(c.english)) << (c.english ? c.english : "-");
     }
 }
 
@@ -151,17 +174,17 @@ TEST_F(DesktopTest, HelpOpensTheManualOrSaysWhyItCannot) {
         };
     };
     // No manual: nothing happens.
-    openManual(nullptr, folder, opener(true));
+    openManual(nullptr, folder, false, opener(true));
     EXPECT_EQ(opened, 0);
     EXPECT_TRUE(box.shown.empty());
 
     writeFile(folder + QStringLiteral("/Anleitung.pdf"), "%PDF-1.4\n");
-    openManual(nullptr, folder, opener(true));
+    openManual(nullptr, folder, false, opener(true));
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(seen, QUrl::fromLocalFile(folder + QStringLiteral("/Anleitung.pdf")));
     EXPECT_TRUE(box.shown.empty());
 
-    openManual(nullptr, folder, opener(false));
+    openManual(nullptr, folder, false, opener(false));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0], str(10001));
 }

@@ -300,40 +300,53 @@ TEST(CommandRules, EnablingByDeviceFeatures) {
     }
 }
 
-TEST(CommandLineRules, PortOption) {
+TEST(CommandLineRules, PortOptionAndConfigurationFile) {
     struct Case {
         QStringList arguments;
         bool ok;
         const char* port;
+        const char* file;
     };
     const QString program = QStringLiteral("quarnel-veltra");
     const Case cases[] = {
-        {{program}, true, ""},
-        {{program, QStringLiteral("--port"), QStringLiteral("/dev/pts/7")}, true, "/dev/pts/7"},
-        {{program, QStringLiteral("--port=COM3")}, true, "COM3"},
+        {{program}, true, "", ""},
+        {{program, QStringLiteral("--port"), QStringLiteral("/dev/pts/7")}, true, "/dev/pts/7", ""},
+        {{program, QStringLiteral("--port=COM3")}, true, "COM3", ""},
         {{program, QStringLiteral("--port"), QStringLiteral("USB: 1460-01 HID")},
          true,
-         "USB: 1460-01 HID"},
-        {{program, QStringLiteral("--port")}, false, ""},
-        {{program, QStringLiteral("--port"), QStringLiteral("  ")}, false, ""},
-        {{program, QStringLiteral("--colour")}, false, ""},
-        {{program, QStringLiteral("-colour"), QStringLiteral("--port=COM2")}, false, ""},
-        // Qt's own options are left to Qt.
+         "USB: 1460-01 HID",
+         ""},
+        {{program, QStringLiteral("--port")}, false, "", ""},
+        {{program, QStringLiteral("--port"), QStringLiteral("  ")}, false, "", ""},
+        {{program, QStringLiteral("--colour")}, false, "", ""},
+        {{program, QStringLiteral("-colour"), QStringLiteral("--port=COM2")}, false, "", ""},
+        // Qt's own options are left to Qt, their values are no file names.
         {{program, QStringLiteral("-platform"), QStringLiteral("offscreen"),
           QStringLiteral("--port"), QStringLiteral("COM4")},
          true,
-         "COM4"},
+         "COM4",
+         ""},
+        {{program, QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("-reverse"),
+          QStringLiteral("/home/t/Leser 7.mkr")},
+         true,
+         "",
+         "/home/t/Leser 7.mkr"},
+        {{program, QStringLiteral("--port=COM1"), QStringLiteral("a.mkr")}, true, "COM1", "a.mkr"},
+        {{program, QStringLiteral("a.mkr"), QStringLiteral("b.mkr")}, false, "", ""},
     };
     for (const Case& c : cases) {
         const CommandLine line = parseCommandLine(c.arguments);
         EXPECT_EQ(line.ok, c.ok) << c.arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(line.port, QString::fromUtf8(c.port));
+        EXPECT_EQ(line.mkrFile, QString::fromUtf8(c.file));
         EXPECT_EQ(line.error.isEmpty(), c.ok);
         EXPECT_FALSE(line.help);
+        EXPECT_FALSE(line.version);
     }
     const CommandLine help = parseCommandLine({program, QStringLiteral("--help")});
     EXPECT_TRUE(help.help);
     EXPECT_TRUE(help.error.contains(QStringLiteral("--port")));
+    EXPECT_TRUE(parseCommandLine({program, QStringLiteral("--version")}).version);
 }
 
 } // namespace

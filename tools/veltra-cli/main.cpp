@@ -2,11 +2,11 @@
 // from a shell.
 #include "config/workflow/FilterSettings.h"
 #include "config/workflow/ProfileFilterSettings.h"
+#include "resources/strings/InstalledFiles.h"
 #include "resources/strings/StringTable.h"
 #include "tools/veltra-cli/CliCommands.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QTranslator>
 
 #include <cstdio>
@@ -45,12 +45,16 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
     }
+    if (args.size() == 1 && args.front() == "--version") {
+        std::cout << "veltra-cli " << VELTRA_VERSION << '\n';
+        return 0;
+    }
     // The language comes first, so that every later message is in it.
     QTranslator english;
     for (std::size_t i = 0; i + 1 < args.size(); ++i) {
         if (args[i] == "--lang" && args[i + 1] == "en") {
-            const QString file =
-                QDir(QCoreApplication::applicationDirPath()).filePath("Quarnel-VeltraEng.qm");
+            const QString file = veltra::findDataFile(QCoreApplication::applicationDirPath(),
+                                                      QStringLiteral("Quarnel-VeltraEng.qm"));
             if (english.load(file)) {
                 QCoreApplication::installTranslator(&english);
             } else {

@@ -12,7 +12,9 @@
 #include "tests/support/SimProcess.h"
 
 #include <QAction>
+#include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace veltra::test {
@@ -85,6 +87,51 @@ TEST_F(SheetWiringTest, MainWindowCommandsOpenTheSheetAndTheReport) {
     });
     sheetServices().openReport(&frame);
     EXPECT_TRUE(report.contains(QStringLiteral("Zykluszeit")));
+}
+
+TEST_F(SheetWiringTest, AConfigurationFileOpensInTheSheetAfterConnecting) {
+    // A file opened from the desktop or named on the command line: connected, read, then the
+    // file loaded as "Laden" loads it.
+    SimProcess sim({"--type", "244"});
+    store(QStringLiteral("Port/Name"), QString::fromStdString(sim.port()));
+    AppSettings settings;
+    CMainFrame frame(settings, ports, quiet());
+    installSheetServices(settings, ports, &frame);
+
+    const QString file = tempPath() + QStringLiteral("/Leser 7.mkr");
+    {
+        const OpenResult reader = sheetServices().connectReader(&frame);
+        ASSERT_GT(reader.handle, 0);
+        CSeriellEinstellDlg sheet(&frame, reader);
+        ASSERT_TRUE(sheet.readReader());
+        ASSERT_TRUE(sheet.model().saveFile(file.toStdString()).written);
+    }
+    QFile mkr(file);
+    ASSERT_TRUE(mkr.open(QIODevice::ReadOnly));
+    QString text = QString::fromLatin1(mkr.readAll());
+    mkr.close();
+    text.replace(QRegularExpression(QStringLiteral("Zykluszeit=\\d+")),
+                 QStringLiteral("Zykluszeit=2500"));
+    ASSERT_TRUE(mkr.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mkr.write(text.toLatin1());
+    mkr.close();
+
+    QString title;
+    int cycleTime = 0;
+    onNextModal([&](QWidget* modal) {
+        if (auto* sheet = qobject_cast<CSeriellEinstellDlg*>(modal)) {
+            title = sheet->windowTitle();
+            cycleTime = sheet->parameterPage()->parameters().cycleTimeMs;
+            sheet->cancelButton()->click();
+        } else {
+            modal->close();
+        }
+    });
+    frame.openConfigurationFile(file);
+    EXPECT_TRUE(title.contains(QStringLiteral("Leser 7.mkr"))) << title.toStdString();
+    EXPECT_EQ(cycleTime, 2500);
+    EXPECT_TRUE(box.shown.empty()) << box.shown.front().toStdString();
+    EXPECT_EQ(sim.value("mode"), std::optional<std::string>("2"));
 }
 
 TEST_F(SheetWiringTest, ProgrammingStoresANewBaudRateAsTheInterfaceSetting) {
