@@ -16,6 +16,7 @@ packages=(
   fonts-dejavu-core
   iproute2 iputils-ping
   openssl ca-certificates
+  dpkg-dev lintian desktop-file-utils appstream shared-mime-info help2man
 )
 
 missing=()

@@ -2,6 +2,9 @@
 // the logo of the about box.
 //   veltra-gen-artwork OUTPUT_DIR
 // The PNG files it writes are kept in the source tree; run it again after changing a drawing.
+//   veltra-gen-artwork --icons OUTPUT_DIR
+// draws the program's desktop icon, the logo's reader and radio field on a transparent square,
+// at the sizes of the desktop's icon theme (quarnel-veltra-<n>.png); the build does this.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -148,11 +151,43 @@ QImage logo() {
     return image;
 }
 
+// The desktop icon at `size` pixels: the logo's drawing, drawn afresh at that size.
+QImage desktopIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The logo's drawing spans about 8..86 across and 17..81 down its 96 pixels.
+    const double scale = size / 80.0;
+    p.scale(scale, scale);
+    p.translate(-7, -9);
+    drawReader(p, QRectF(10, 18, 40, 62));
+    drawWaves(p, QPointF(46, 46), 3, 12, kAccent, size < 32 ? 6 : 4);
+    return image;
+}
+
+int writeIcons(const QDir& out) {
+    int failed = 0;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString file = out.filePath(QStringLiteral("quarnel-veltra-%1.png").arg(size));
+        if (!desktopIcon(size).save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failed;
+        }
+    }
+    return failed == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--icons") {
+        const QString dir = QString::fromLocal8Bit(argv[2]);
+        QDir().mkpath(dir);
+        return writeIcons(QDir(dir));
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--icons] OUTPUT_DIR\n", argv[0]);
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
