@@ -626,13 +626,14 @@ void Soak::exchange(int h, const Phase& phase, bool faultActive, bool simGone) {
             }
             return;
         }
-        if (kind.args == std::vector<std::string>{"--hid-fault", "wrong-echo"}) {
+        if (faultActive && kind.args == std::vector<std::string>{"--hid-fault", "wrong-echo"}) {
             if (r != -1) {
                 fail("QnHidCommand took an answer with the wrong first byte");
             }
         } else if (r < 4 || buffer[0] != 0x11 || buffer[1] != c) {
             fail("QnHidCommand gave " + std::to_string(r));
-        } else if (kind.args == std::vector<std::string>{"--hid-fault", "query-ff"} &&
+        } else if (faultActive &&
+                   kind.args == std::vector<std::string>{"--hid-fault", "query-ff"} &&
                    (buffer[2] != 0xFF || buffer[3] != 0xFF)) {
             fail("QnHidCommand did not pass on the reader's FF FF");
         }
