@@ -775,7 +775,6 @@ void Soak::runPhase(const Phase& phase) {
         }
     }
     bool faultActive = true;
-    bool simGone = false;
     const int killAt = phase.kill ? phase.exchanges / 2 : -1;
     for (int i = 0; i < phase.exchanges && h > 0; ++i) {
         if (Clock::now() >= end_ || (options_.exchanges > 0 && exchanges_ >= options_.exchanges)) {
@@ -789,7 +788,6 @@ void Soak::runPhase(const Phase& phase) {
             }
             forgetSim(*sim);
             ++kills_;
-            simGone = true;
             for (int k = 0; k < 2; ++k) {
                 exchange(h, phase, faultActive, true);
             }
@@ -798,7 +796,6 @@ void Soak::runPhase(const Phase& phase) {
             // A new reader, without faults: the next open must work.
             sim = startSim(phase, false);
             faultActive = false;
-            simGone = false;
             block2_.reset();
             block6_.reset();
             Phase clean = phase;
@@ -817,7 +814,7 @@ void Soak::runPhase(const Phase& phase) {
                 break;
             }
         }
-        exchange(h, phase, faultActive, simGone);
+        exchange(h, phase, faultActive, false);
         if (kind.face == Face::Lan && chance(10)) {
             lanConfig(phase, faultActive);
         }
