@@ -956,10 +956,19 @@ bool parse(int argc, char** argv, Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: fault_soak [--seconds N] [--exchanges N] [--seed N] "
-                             "[--margin MS] [--rss-tolerance KIB]\n");
-        return 2;
+    const bool help = argc == 2 && std::string(argv[1]) == "--help";
+    if (help || !parse(argc, argv, options)) {
+        std::fprintf(help ? stdout : stderr,
+                     "usage: fault_soak [--seconds N] [--exchanges N] [--seed N] [--margin MS] "
+                     "[--rss-tolerance KIB]\n"
+                     "  --seconds    run time; the running cycle through the faults is finished "
+                     "[30]\n"
+                     "  --exchanges  stop after this many exchanges instead\n"
+                     "  --seed       repeat the choices of an earlier run [random, printed]\n"
+                     "  --margin     added to every call's bound [400]\n"
+                     "  --rss-tolerance  growth of resident memory allowed after the warm-up "
+                     "[4096]\n");
+        return help ? 0 : 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
     ::setenv("QN_HIDAPI_LIBRARY", QN_HIDAPI_STANDIN, 1);
