@@ -32,6 +32,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -293,8 +294,22 @@ struct Slowest {
 
 class Soak {
 public:
+    // Every HID simulator takes the same socket path, so that the environment is set once
+    // (the C library keeps every value setenv ever had).
     Soak(const Options& options, NetworkLab* lab)
-        : options_(options), rng_(options.seed), lab_(lab) {}
+        : options_(options), rng_(options.seed), lab_(lab) {
+        std::string dir = "/tmp/qn-soak.XXXXXX";
+        if (::mkdtemp(dir.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        folder_ = dir;
+        hidSocket_ = folder_ + "/reader.sock";
+        ::setenv("QN_SIM_HID_SOCKETS", hidSocket_.c_str(), 1);
+    }
+    ~Soak() {
+        ::unlink(hidSocket_.c_str());
+        ::rmdir(folder_.c_str());
+    }
 
     int run();
 
@@ -363,6 +378,8 @@ private:
     Watchdog watchdog_;
     std::string context_;
     Clock::time_point end_{};
+    std::string folder_;
+    std::string hidSocket_;
 
     long calls_ = 0;
     long exchanges_ = 0;
@@ -418,7 +435,7 @@ std::unique_ptr<SimProcess> Soak::startSim(const Phase& phase, bool withFault) {
     std::vector<std::string> args;
     const Face face = phase.kind->face;
     if (face == Face::Hid) {
-        args = {"--hid"};
+        args = {"--hid", "--socket", hidSocket_};
     } else if (face == Face::Lan) {
         args = {"--lan", kLanModule};
     }
@@ -447,9 +464,6 @@ std::unique_ptr<SimProcess> Soak::startSim(const Phase& phase, bool withFault) {
     {
         std::lock_guard<std::mutex> lock(g_simMutex);
         g_simPids.insert(sim->pid());
-    }
-    if (face == Face::Hid) {
-        ::setenv("QN_SIM_HID_SOCKETS", sim->port().c_str(), 1);
     }
     return sim;
 }
