@@ -267,6 +267,17 @@ TEST_F(LanTest, TcpHandlesCountFrom20001AndTheLinkReconnectsAfterThePeerClosed) 
     EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), 4), "0297");
 }
 
+// A reader that speaks only the CRC framing takes the STX identification for the start of a
+// longer frame; its line gives that up after the idle gap, so the CRC identification that
+// follows is answered over TCP as on a serial port.
+TEST_F(LanTest, ReaderSpeakingOnlyCrcIsIdentifiedOverTcp) {
+    const auto module = sim("n", {"--lan", "10.77.3.30", "--framing", "crc"});
+    Handle h(QnOpenPort("10.77.3.30", 19200, 0, 300));
+    ASSERT_GT(h, QN_HANDLE_TCP_BASE);
+    unsigned char block6[8] = {};
+    EXPECT_EQ(QnReadParameterBlock6(h, block6, sizeof block6), 4);
+}
+
 TEST_F(LanTest, PingByEveryMethod) {
     using qnlink::CPing;
     const std::uint32_t reader = *qnlink::parseDottedAddress("10.77.1.10");

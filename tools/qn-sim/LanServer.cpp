@@ -341,7 +341,14 @@ void LanServer::onClientInput(Client& client) {
         return;
     }
     client.scanner.feed(buffer, static_cast<std::size_t>(n));
-    while (auto request = client.scanner.next()) {
+    client.lastInput = Clock::now();
+    answerFrames(client, false);
+}
+
+// As on the reader's serial line behind the module: a frame start that is still incomplete
+// after the idle gap is given up, so that a request behind it is answered.
+void LanServer::answerFrames(Client& client, bool lineIdle) {
+    while (auto request = client.scanner.next(lineIdle)) {
         if (!responder_.addressedToMe(request->address)) {
             continue;
         }
@@ -368,6 +375,14 @@ bool LanServer::run(std::string* error) {
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(pendingMove_->first - Clock::now());
             timeout = static_cast<int>(std::max<long>(0, left.count()));
+        }
+        for (const auto& c : clients_) {
+            if (c.scanner.pending() > 0) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    c.lastInput + kIdleGap - Clock::now());
+                const int ms = static_cast<int>(std::max<long>(0, left.count()));
+                timeout = timeout < 0 ? ms : std::min(timeout, ms);
+            }
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
             *error = std::string("poll: ") + std::strerror(errno);
@@ -399,6 +414,11 @@ bool LanServer::run(std::string* error) {
         for (std::size_t i = 4; i < fds.size(); ++i) {
             if (fds[i].revents != 0) {
                 onClientInput(clients_[i - 4]);
+            }
+        }
+        for (auto& c : clients_) {
+            if (c.fd >= 0 && c.scanner.pending() > 0 && Clock::now() - c.lastInput >= kIdleGap) {
+                answerFrames(c, true);
             }
         }
         std::erase_if(clients_, [](const Client& c) { return c.fd < 0; });

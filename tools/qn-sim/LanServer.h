@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tools/qn-sim/FrameScanner.h"
+#include "tools/qn-sim/PtyServer.h"
 #include "tools/qn-sim/ReaderModel.h"
 #include "tools/qn-sim/Responder.h"
 
@@ -70,10 +71,12 @@ private:
     struct Client {
         int fd;
         FrameScanner scanner;
+        std::chrono::steady_clock::time_point lastInput{};
     };
     bool bindAddress(std::uint32_t address, std::string* error);
     void onDatagram(int fd, bool broadcastSocket);
     void onClientInput(Client& client);
+    void answerFrames(Client& client, bool lineIdle);
     void moveTo(std::uint32_t address);
 
     ReaderModel& model_;
