@@ -1,9 +1,34 @@
 #include "station/workflow/PortWatcher.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace veltra {
+namespace {
+
+constexpr int kUsbListBuffer = 8192;
+
+// The keyboard readers among the USB devices: their names carry "HID".
+void addHidReaders(ReaderLink& link, std::set<std::string>& into) {
+    std::vector<char> buffer(kUsbListBuffer);
+    const int used = link.listUsbDevices(buffer.data(), static_cast<int>(buffer.size()));
+    if (used <= 0) {
+        return;
+    }
+    buffer.back() = '\0';
+    const std::size_t end = std::min(static_cast<std::size_t>(used), buffer.size() - 1);
+    for (std::size_t at = 0; at < end && buffer[at] != '\0';) {
+        const std::string name(buffer.data() + at);
+        if (name.find("HID") != std::string::npos) {
+            into.insert(name);
+        }
+        at += name.size() + 1;
+    }
+}
+
+} // namespace
 
 PortWatcher::PortWatcher(std::string folder) : folder_(std::move(folder)) {}
 
@@ -26,6 +51,9 @@ std::vector<std::string> PortWatcher::newPorts() {
             continue;
         }
         now.insert(it->path().string());
+    }
+    if (hidLink_ != nullptr) {
+        addHidReaders(*hidLink_, now);
     }
     std::vector<std::string> added;
     for (const std::string& path : now) {

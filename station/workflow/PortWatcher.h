@@ -1,8 +1,11 @@
 // Finds the serial readers that are plugged in: the entries of a folder such as
 // /dev/serial/by-id/, where the system puts a link for every USB serial reader that appears.
 // A reader that stays plugged in is reported once; one that is pulled out and plugged in again
-// is reported again.
+// is reported again. Keyboard (USB HID) readers, which have no such link, can be watched through
+// the device link's USB list as well.
 #pragma once
+
+#include "config/workflow/ReaderLink.h"
 
 #include <set>
 #include <string>
@@ -21,11 +24,16 @@ public:
     // is plugged in, so a missing folder counts as empty there and is not an error.
     bool usable() const;
 
-    // The entries (full paths, in name order) that appeared since the last call.
+    // Also reports the keyboard readers of the device link's USB list, by their port names.
+    void watchHidReaders(ReaderLink& link) { hidLink_ = &link; }
+
+    // The entries (full paths, in name order) and keyboard readers that appeared since the last
+    // call.
     std::vector<std::string> newPorts();
 
 private:
     std::string folder_;
+    ReaderLink* hidLink_ = nullptr;
     std::set<std::string> present_;
 };
 

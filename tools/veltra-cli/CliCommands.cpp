@@ -619,6 +619,9 @@ int runStation(const CliOptions& o, CliEnvironment& env) {
     });
     if (o.watch) {
         PortWatcher watcher(o.watchDir.empty() ? PortWatcher::kSerialById : o.watchDir);
+        if (o.watchDir.empty()) {
+            watcher.watchHidReaders(env.link);
+        }
         if (!watcher.usable()) {
             env.err << textf(kStrFolderNotWatched, watcher.folder().c_str()) << '\n';
             return kExitFailed;
