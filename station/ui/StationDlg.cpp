@@ -53,19 +53,6 @@ int phaseIndex(StationPhase phase) {
     return kPhaseCount;
 }
 
-QString stepText(const std::string& step) {
-    if (step == "connect") {
-        return QString::fromStdString(stationPhaseText(StationPhase::Connecting));
-    }
-    if (step == "check-model") {
-        return QString::fromStdString(stationPhaseText(StationPhase::CheckingModel));
-    }
-    if (step == "program") {
-        return QString::fromStdString(stationPhaseText(StationPhase::Programming));
-    }
-    return QString::fromStdString(stationPhaseText(StationPhase::Verifying));
-}
-
 } // namespace
 
 StationDlg::StationDlg(ReaderLink& link, ConnectionTarget target, const FilterSettings* filters,
@@ -174,6 +161,9 @@ void StationDlg::start() {
     if (running_) {
         return;
     }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
     if (target_.connectionString.empty()) {
         messageBox().show(this, str(kStrNoInterface), IMessageBox::Kind::Warning);
         return;
@@ -217,9 +207,6 @@ void StationDlg::start() {
             }
         });
     });
-    if (worker_.joinable()) {
-        worker_.join();
-    }
     running_ = true;
     updateButtons();
     progress_->setValue(0);
@@ -249,7 +236,7 @@ void StationDlg::showResult(const AuditRecord& record) {
         item->setText(strf(kStrReaderOk, reader.toUtf8().constData(), record.seconds));
     } else {
         item->setText(strf(kStrReaderFailed, reader.toUtf8().constData(),
-                           stepText(record.step).toUtf8().constData(), record.message.c_str()));
+                           stationStepText(record.step).c_str(), record.message.c_str()));
         item->setForeground(Qt::red);
     }
     results_->scrollToItem(item);

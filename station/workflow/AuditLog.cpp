@@ -153,6 +153,7 @@ bool AuditLog::open(const std::string& path) {
     if (fd_ >= 0) {
         ::close(fd_);
     }
+    path_ = path;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         error_ = std::strerror(errno);
@@ -181,7 +182,10 @@ bool AuditLog::append(const AuditRecord& record) {
         done += static_cast<std::size_t>(n);
     }
     // On the disk before the next reader starts.
-    ::fdatasync(fd_);
+    if (::fdatasync(fd_) != 0 && errno != EINVAL) {
+        error_ = std::strerror(errno);
+        return false;
+    }
     return true;
 }
 

@@ -47,6 +47,7 @@ public:
     bool open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     const std::string& error() const { return error_; }
+    const std::string& path() const { return path_; }
 
     // Appends one line and flushes it to the disk. Safe to call from several threads: lines
     // never interleave. False when the line could not be written whole.
@@ -55,6 +56,7 @@ public:
 private:
     std::mutex mutex_;
     int fd_ = -1;
+    std::string path_;
     std::string error_;
 };
 

@@ -39,6 +39,7 @@ constexpr int kStrVerifyFailed = 77016;
 // Blocks 1..6: data, prefix, suffix, separator, pull-off, parameters.
 constexpr int kStrBlockNameFirst = 77020;
 constexpr int kStrFileNotRead = 77031;
+constexpr int kStrLogNotWritten = 77032;
 
 // Texts of the connection procedure.
 constexpr int kStrNoIdentity = 151;
@@ -131,6 +132,22 @@ std::string stationPhaseText(StationPhase phase) {
     return str(kStrFailed).toStdString();
 }
 
+std::string stationStepText(const std::string& step) {
+    if (step == "connect") {
+        return stationPhaseText(StationPhase::Connecting);
+    }
+    if (step == "check-model") {
+        return stationPhaseText(StationPhase::CheckingModel);
+    }
+    if (step == "program") {
+        return stationPhaseText(StationPhase::Programming);
+    }
+    if (step == "verify") {
+        return stationPhaseText(StationPhase::Verifying);
+    }
+    return step;
+}
+
 std::string blockDifference(int block, const std::vector<unsigned char>& written,
                             const std::optional<std::vector<unsigned char>>& read) {
     if (!read) {
@@ -175,10 +192,17 @@ bool ProductionStation::askLocked(const std::string& question) {
 void ProductionStation::finish(AuditRecord& record, double seconds) {
     record.seconds = seconds;
     record.time = nowIso();
-    (record.ok ? passed_ : failed_).fetch_add(1);
-    if (log_ != nullptr) {
-        log_->append(record);
+    // A reader without its line in the log has no proof of what went into it: it fails.
+    if (log_ != nullptr && !log_->append(record)) {
+        unlogged_.fetch_add(1);
+        if (record.ok) {
+            record.ok = false;
+            record.step = "log";
+            record.message =
+                oneLine(strf(kStrLogNotWritten, log_->path().c_str(), log_->error().c_str()));
+        }
     }
+    (record.ok ? passed_ : failed_).fetch_add(1);
     report(record.port, record.ok ? StationPhase::Done : StationPhase::Failed, record.message);
     std::lock_guard lock(callbackMutex_);
     if (finished_) {

@@ -28,6 +28,9 @@ enum class StationPhase { Connecting, CheckingModel, Programming, Verifying, Don
 
 // The phase's text in the current language.
 std::string stationPhaseText(StationPhase phase);
+// The text of a failing step as the log names it ("connect", "check-model", "program",
+// "verify", "log"), in the current language.
+std::string stationStepText(const std::string& step);
 
 struct StationSettings {
     std::string mkrPath;
@@ -73,6 +76,8 @@ public:
 
     int passed() const { return passed_.load(); }
     int failed() const { return failed_.load(); }
+    // Records the log could not take (disk full, file gone); each such reader counts as failed.
+    int unlogged() const { return unlogged_.load(); }
 
 private:
     void report(const std::string& port, StationPhase phase, const std::string& detail = {});
@@ -90,6 +95,7 @@ private:
     std::mutex askMutex_;
     std::atomic<int> passed_{0};
     std::atomic<int> failed_{0};
+    std::atomic<int> unlogged_{0};
 };
 
 // The differences between what was meant to be written and what a reader holds, each as one

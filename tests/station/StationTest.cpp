@@ -182,6 +182,16 @@ TEST_F(Station, ABlockThatReadsBackDifferentFailsVerificationNamingTheBlock) {
               "Block 3 (Suffix): geschrieben 41 42 0D 0A FF, gelesen 41 42 0D 0A FE");
 }
 
+TEST_F(Station, AReaderWhoseLogLineCannotBeWrittenDoesNotPass) {
+    SimProcess reader({"--type", "244", "--version", "K"});
+    const std::string file = configurationFor(reader);
+    // Every write to /dev/full fails as on a full disk.
+    const CliRun r = run({"station", file, "--port", reader.port(), "--log", "/dev/full"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("0 Leser in Ordnung, 1 fehlgeschlagen"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+}
+
 TEST_F(Station, WatchedFolderProgramsAReaderThatAppearsAndAStayingReaderOnlyOnce) {
     SimProcess model({"--type", "244", "--version", "K"});
     const std::string file = configurationFor(model);

@@ -636,7 +636,8 @@ int runStation(const CliOptions& o, CliEnvironment& env) {
         station.programReaders(ports);
     }
     for (const AuditRecord& r : failures) {
-        env.err << textf(kStrReaderFailed, r.port.c_str(), r.step.c_str(), r.message.c_str())
+        env.err << textf(kStrReaderFailed, r.port.c_str(), stationStepText(r.step).c_str(),
+                         r.message.c_str())
                 << '\n';
     }
     env.out << textf(kStrStationSummary, station.passed(), station.failed()) << '\n';
