@@ -11,9 +11,11 @@
 #include "app/ReaderConnection.h"
 #include "app/VeltraView.h"
 #include "config/DeviceFeatures.h"
+#include "config/workflow/ProfileFilterSettings.h"
 #include "config/workflow/ReaderReads.h"
 #include "resources/strings/InstalledFiles.h"
 #include "resources/strings/StringTable.h"
+#include "station/ui/StationDlg.h"
 #include "update/workflow/CUpdateCheck.h"
 #include "widgets/IMessageBox.h"
 #include "widgets/WaitCursor.h"
@@ -148,6 +150,7 @@ void CMainFrame::createActions() {
         {command::Filter, nullptr, &CMainFrame::onFilter},
         {command::IpAddress, nullptr, &CMainFrame::onIpAddress},
         {command::StartMode, nullptr, &CMainFrame::onStartMode},
+        {command::Station, nullptr, &CMainFrame::onStation},
         {command::German, nullptr, &CMainFrame::switchToGerman},
         {command::English, nullptr, nullptr},
         {command::Exit, ":/images/exit.png", nullptr},
@@ -186,6 +189,7 @@ void CMainFrame::createMenus() {
     fileMenu_ = menuBar()->addMenu(QString());
     fileMenu_->addAction(action(command::Configure));
     fileMenu_->addAction(action(command::ReadConfiguration));
+    fileMenu_->addAction(action(command::Station));
     fileMenu_->addSeparator();
     fileMenu_->addAction(action(command::Exit));
     settingsMenu_ = menuBar()->addMenu(QString());
@@ -248,9 +252,9 @@ void CMainFrame::retranslate() {
         {command::Configure, 70001, 70020}, {command::ReadConfiguration, 70002, 70021},
         {command::Interface, 70005, 70022}, {command::Filter, 70006, 0},
         {command::IpAddress, 70007, 0},     {command::StartMode, 70008, 0},
-        {command::German, 70010, 0},        {command::English, 70011, 0},
-        {command::Exit, 70003, 70025},      {command::About, 70013, 70023},
-        {command::Help, 70014, 70024},
+        {command::Station, 77052, 0},       {command::German, 70010, 0},
+        {command::English, 70011, 0},       {command::Exit, 70003, 70025},
+        {command::About, 70013, 70023},     {command::Help, 70014, 70024},
     };
     for (const Text& t : texts) {
         QAction* act = action(t.id);
@@ -426,6 +430,18 @@ void CMainFrame::onStartMode() {
     CReaderConfig dialog(reader, this);
     dialog.exec();
     CloseReader(reader.handle);
+}
+
+// The production station against the current interface; the dialog opens its own connections.
+void CMainFrame::onStation() {
+    ConnectionTarget target;
+    {
+        const PortSelection selection(settings_, ports_);
+        target = selection.target();
+    }
+    const ProfileFilterSettings filters;
+    StationDlg dialog(qnLink(), target, &filters, this);
+    dialog.exec();
 }
 
 bool CMainFrame::switchToEnglish() {

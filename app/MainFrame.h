@@ -44,6 +44,7 @@ inline constexpr int English = 32782;
 inline constexpr int Filter = 32784;
 inline constexpr int IpAddress = 32786;
 inline constexpr int StartMode = 32787;
+inline constexpr int Station = 32790;
 inline constexpr int About = 57664;
 inline constexpr int Exit = 57665;
 inline constexpr int Help = 57670;
@@ -95,6 +96,7 @@ public:
     void onFilter();
     void onIpAddress();
     void onStartMode();
+    void onStation();
     bool switchToEnglish();
     void switchToGerman();
     void onAbout();

@@ -16,8 +16,9 @@ function(layer_of path out)
     set(rules
         "app/=5"
         "widgets/=4" "config/ui/=4" "keys/ui/=4" "network/ui/=4" "update/ui/=4"
+        "station/ui/=4"
         "tools/=3" "config/workflow/=3" "keys/workflow/=3" "network/workflow/=3"
-        "update/workflow/=3"
+        "update/workflow/=3" "station/workflow/=3"
         "config/=2" "keys/=2" "update/=2" "resources/strings/=2"
         "devicelink/=1")
     foreach(rule IN LISTS rules)
@@ -43,6 +44,7 @@ file(GLOB_RECURSE sources RELATIVE ${ROOT}
      ${ROOT}/network/*.cpp ${ROOT}/network/*.h
      ${ROOT}/resources/strings/*.cpp ${ROOT}/resources/strings/*.h
      ${ROOT}/update/*.cpp ${ROOT}/update/*.h
+     ${ROOT}/station/*.cpp ${ROOT}/station/*.h
      ${ROOT}/devicelink/*.cpp ${ROOT}/devicelink/*.h ${ROOT}/tools/*.cpp ${ROOT}/tools/*.h)
 
 set(violations 0)

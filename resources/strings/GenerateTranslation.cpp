@@ -18,6 +18,7 @@ const Entry kEntries[] = {
 #include "strings_config.inc"
 #include "strings_keys.inc"
 #include "strings_network.inc"
+#include "strings_station.inc"
 #include "strings_update.inc"
 };
 #undef VELTRA_STRING

@@ -40,6 +40,11 @@ TEST(CliArguments, CommandsOptionsAndRefusals) {
         {{"identify", "--port", "COM3", "--interface", "usb"},
          false,
          "Ungültiger Wert für --interface"},
+        {{"station", "a.mkr", "--port", "COM3", "--port", "COM4", "--log", "l"}, true, ""},
+        {{"station", "a.mkr", "--watch-dir", "/tmp/r", "--count", "3"}, true, ""},
+        {{"station", "a.mkr"}, false, "Die Option --port oder --watch fehlt."},
+        {{"station", "--watch"}, false, "Der Name der .mkr-Datei fehlt."},
+        {{"station", "a.mkr", "--watch", "--count", "0"}, false, "Ungültiger Wert für --count"},
     };
     for (const Case& c : cases) {
         const CliParse parse = parseCliArguments(c.args);

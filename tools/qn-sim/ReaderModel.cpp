@@ -202,6 +202,10 @@ Reply ReaderModel::writeBlock(int n, const Bytes& data) {
         }
         block = data;
     }
+    if (setup_.alterBlock == n && !block.empty()) {
+        // A faulty memory cell: the write is acknowledged, but the stored block differs.
+        block.back() = static_cast<std::uint8_t>(block.back() ^ 0x01);
+    }
     changed();
     return {};
 }

@@ -35,6 +35,7 @@ struct ReaderSetup {
     int baud = 19200;   // line speed the reader listens at
     int line = 0;       // 0 8N1, 1 8E1, 2 8O1, 3 8N2
     int mode = 0;       // operating mode after start
+    int alterBlock = 0; // 1..6: a write to this block is stored with its last byte changed
 };
 
 using StateMap = std::map<std::string, std::string>;

@@ -58,6 +58,8 @@ Faults:
                          (except for silent the request is carried out)
   --fault-command HEX    apply --status/--fault only to requests with this command code [all]
   --fault-count N        apply them only to the first N matching requests [unlimited]
+  --alter-block N        a write to block N (1..6) is acknowledged, but the block is stored
+                         with its last byte changed (bit 0 inverted), as by a faulty memory
 
 Reader mode (operating mode 1):
   --telegram TEXT        telegram text; \r \n \t \\ and \xHH are understood
@@ -327,6 +329,8 @@ int main(int argc, char** argv) {
                 fail("unknown fault kind '" + v + "'");
             }
             options.faults.fault = *fault;
+        } else if (arg == "--alter-block") {
+            setup.alterBlock = static_cast<int>(parseNumber(arg, needValue(), 10, 1, 6));
         } else if (arg == "--fault-command") {
             options.faults.faultCommand =
                 static_cast<std::uint8_t>(parseNumber(arg, needValue(), 16, 0, 255));

@@ -12,6 +12,10 @@
 #include "network/workflow/LanModuleSearch.h"
 #include "network/workflow/LanSettings.h"
 #include "resources/strings/StringTable.h"
+#include "station/workflow/AuditLog.h"
+#include "station/workflow/PortWatcher.h"
+#include "station/workflow/ProductionStation.h"
+#include "tools/veltra-cli/StationConsole.h"
 #include "update/VersionList.h"
 #include "update/workflow/CUpdateCheck.h"
 #include "update/workflow/UpdateLine.h"
@@ -65,6 +69,13 @@ constexpr int kStrValidAddress = 10128;
 constexpr int kStrAddressNotSet = 10130;
 constexpr int kStrNothingFound = 10131;
 constexpr int kStrDhcpNameTooLong = 78011;
+constexpr int kStrStationHelp = 77060;
+constexpr int kStrStationSummary = 77030;
+constexpr int kStrLogNotWritten = 77032;
+constexpr int kStrFolderNotWatched = 77033;
+constexpr int kStrWaitingForReaders = 77034;
+constexpr int kStrMissingPortOrWatch = 77035;
+constexpr int kStrReaderFailed = 77050;
 
 // Texts of the connection procedure and of the power-on dialog.
 constexpr int kStrNoIdentity = 151;
@@ -111,7 +122,7 @@ std::optional<int> parseInt(const std::string& s) {
 }
 
 bool needsPortAndFile(const std::string& command) {
-    return command == "save" || command == "program";
+    return command == "save" || command == "program" || command == "station";
 }
 
 class Session {
@@ -464,7 +475,7 @@ InterfaceKind interfaceKindFor(const std::string& port) {
 }
 
 std::string cliHelpText() {
-    return text(kStrHelp) + "\n" + text(kStrLanHelp);
+    return text(kStrHelp) + "\n" + text(kStrLanHelp) + "\n" + text(kStrStationHelp);
 }
 
 namespace {
@@ -559,6 +570,83 @@ int lanSet(const CliOptions& o, CliEnvironment& env) {
     return kExitOk;
 }
 
+// The production station: every --port at once, or every reader that appears in the watched
+// folder, each programmed, verified and logged; a summary at the end.
+int runStation(const CliOptions& o, CliEnvironment& env) {
+    AuditLog log;
+    if (!o.logPath.empty() && !log.open(o.logPath)) {
+        env.err << textf(kStrLogNotWritten, o.logPath.c_str(), log.error().c_str()) << '\n';
+        return kExitFailed;
+    }
+    StationSettings settings;
+    settings.mkrPath = o.file;
+    settings.baudCode = o.baudCode;
+    settings.timeoutMs = o.timeoutMs;
+    settings.kindOf = [kind = o.kind](const std::string& port) {
+        return kind.value_or(interfaceKindFor(port));
+    };
+    settings.ask = [&o, &env](const std::string& question) {
+        switch (o.answer) {
+        case CliAnswer::Yes:
+            return true;
+        case CliAnswer::No:
+            return false;
+        case CliAnswer::Ask:
+            break;
+        }
+        return env.ask ? env.ask(console(QString::fromStdString(question))) : false;
+    };
+    settings.filters = &env.filters;
+    ProductionStation station(env.link, settings);
+    std::string error;
+    if (!station.prepare(error)) {
+        env.err << error << '\n';
+        return kExitFailed;
+    }
+    if (log.isOpen()) {
+        station.setLog(&log);
+    }
+    StationConsole progress(env.out, env.outIsTerminal, env.terminalWidth);
+    std::vector<AuditRecord> failures;
+    station.onProgress([&](const std::string& port, StationPhase phase, const std::string& detail) {
+        std::string line = stationPhaseText(phase);
+        if (!detail.empty()) {
+            line += ": " + detail;
+        }
+        progress.update(port, line);
+    });
+    station.onFinished([&](const AuditRecord& record) {
+        if (!record.ok) {
+            failures.push_back(record);
+        }
+    });
+    if (o.watch) {
+        PortWatcher watcher(o.watchDir.empty() ? PortWatcher::kSerialById : o.watchDir);
+        if (o.watchDir.empty()) {
+            watcher.watchHidReaders(env.link);
+        }
+        if (!watcher.usable()) {
+            env.err << textf(kStrFolderNotWatched, watcher.folder().c_str()) << '\n';
+            return kExitFailed;
+        }
+        env.err << textf(kStrWaitingForReaders, watcher.folder().c_str()) << '\n';
+        station.watch(watcher, o.count, env.stopRequested);
+    } else {
+        std::vector<std::string> ports = o.ports;
+        if (o.count > 0 && ports.size() > static_cast<std::size_t>(o.count)) {
+            ports.resize(static_cast<std::size_t>(o.count));
+        }
+        station.programReaders(ports);
+    }
+    for (const AuditRecord& r : failures) {
+        env.err << textf(kStrReaderFailed, r.port.c_str(), stationStepText(r.step).c_str(),
+                         r.message.c_str())
+                << '\n';
+    }
+    env.out << textf(kStrStationSummary, station.passed(), station.failed()) << '\n';
+    return station.failed() == 0 && station.passed() > 0 ? kExitOk : kExitFailed;
+}
+
 } // namespace
 
 CliParse parseCliArguments(const std::vector<std::string>& args) {
@@ -587,6 +675,24 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
             o.answer = CliAnswer::No;
         } else if (arg == "--verbose") {
             o.verbose = true;
+        } else if (arg == "--watch") {
+            o.watch = true;
+        } else if (arg == "--watch-dir" || arg == "--log" || arg == "--count") {
+            if (!value(v)) {
+                return fail(textf(kStrMissingValue, arg.c_str()));
+            }
+            if (arg == "--watch-dir") {
+                o.watch = true;
+                o.watchDir = v;
+            } else if (arg == "--log") {
+                o.logPath = v;
+            } else {
+                const std::optional<int> number = parseInt(v);
+                if (!number || *number < 1) {
+                    return fail(textf(kStrInvalidValue, arg.c_str(), v.c_str()));
+                }
+                o.count = *number;
+            }
         } else if (arg == "--address" || arg == "--mask" || arg == "--gateway" || arg == "--name") {
             if (!value(v)) {
                 return fail(textf(kStrMissingValue, arg.c_str()));
@@ -602,6 +708,7 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
             }
             if (arg == "--port") {
                 o.port = v;
+                o.ports.push_back(v);
                 continue;
             }
             if (arg == "--lang") {
@@ -676,7 +783,8 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
         return parse;
     }
     if (o.command != "identify" && o.command != "report" && o.command != "save" &&
-        o.command != "program" && o.command != "mode" && o.command != "check-update") {
+        o.command != "program" && o.command != "mode" && o.command != "check-update" &&
+        o.command != "station") {
         return fail(textf(kStrUnknownCommand, o.command.c_str()));
     }
     const std::size_t expected = needsPortAndFile(o.command) ? 2 : 1;
@@ -688,6 +796,13 @@ CliParse parseCliArguments(const std::vector<std::string>& args) {
     }
     if (expected == 2) {
         o.file = positional[1];
+    }
+    if (o.command == "station") {
+        if (o.ports.empty() && !o.watch) {
+            return fail(text(kStrMissingPortOrWatch));
+        }
+        parse.options = o;
+        return parse;
     }
     if (o.port.empty() && o.command != "check-update") {
         return fail(text(kStrMissingPort));
@@ -706,6 +821,9 @@ int runCliCommand(const CliOptions& options, CliEnvironment& env) {
             return lanSearch(env);
         }
         return options.lanCommand == "show" ? lanShow(options, env) : lanSet(options, env);
+    }
+    if (options.command == "station") {
+        return runStation(options, env);
     }
     Session session(options, env);
     if (options.command == "identify") {

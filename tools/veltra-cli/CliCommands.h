@@ -17,8 +17,15 @@ class FilterSettings;
 enum class CliAnswer { Ask, Yes, No };
 
 struct CliOptions {
-    std::string command; // identify, report, save, program, mode, check-update
+    std::string command; // identify, report, save, program, mode, check-update, station
     std::string port;
+    // station: every --port given, or --watch (the folder of --watch-dir, else
+    // /dev/serial/by-id), --count (0: no limit) and --log.
+    std::vector<std::string> ports;
+    bool watch = false;
+    std::string watchDir;
+    int count = 0;
+    std::string logPath;
     int baudCode = 19200;
     int timeoutMs = 300;
     std::optional<InterfaceKind> kind; // derived from the port name when absent
@@ -59,6 +66,11 @@ struct CliEnvironment {
     std::ostream& err;
     // Yes/No question for CliAnswer::Ask; no function answers No.
     std::function<bool(const std::string&)> ask;
+    // station: whether `out` is a terminal and its width (progress lines rewritten in place),
+    // and whether the user asked to stop (the readers in progress are finished first).
+    bool outIsTerminal = false;
+    int terminalWidth = 0;
+    std::function<bool()> stopRequested;
 };
 
 // Runs one command; returns the exit status (0 success, 1 failure, 2 usage; check-update: 3 when

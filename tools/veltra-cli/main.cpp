@@ -9,9 +9,12 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,6 +35,13 @@ bool askOnTerminal(const std::string& question) {
     }
     return line == "j" || line == "J" || line == "ja" || line == "Ja" || line == "y" ||
            line == "Y" || line == "yes" || line == "Yes";
+}
+
+// The station stops taking readers on Ctrl-C or SIGTERM and finishes those in progress.
+std::atomic<bool> g_stop{false};
+
+extern "C" void onStopSignal(int) {
+    g_stop.store(true);
 }
 
 } // namespace
@@ -74,5 +84,18 @@ int main(int argc, char* argv[]) {
     // Filter values are only read from the program's settings, never written.
     const veltra::ProfileFilterSettings filters;
     veltra::CliEnvironment env{veltra::qnLink(), filters, std::cout, std::cerr, askOnTerminal};
+    if (parse.options->command == "station") {
+        env.outIsTerminal = ::isatty(STDOUT_FILENO) != 0;
+        winsize size{};
+        if (env.outIsTerminal && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
+            env.terminalWidth = size.ws_col;
+        }
+        struct sigaction stop {};
+        stop.sa_handler = onStopSignal;
+        sigemptyset(&stop.sa_mask);
+        sigaction(SIGINT, &stop, nullptr);
+        sigaction(SIGTERM, &stop, nullptr);
+        env.stopRequested = [] { return g_stop.load(); };
+    }
     return veltra::runCliCommand(*parse.options, env);
 }
