@@ -182,6 +182,21 @@ OpenResult openReaderConnection(const ConnectionTarget& target) {
     return openReaderConnection(qnLink(), target);
 }
 
+std::string openFailureMessage(const OpenResult& result, const std::string& port) {
+    switch (result.handle) {
+    case kOpenNoIdentity:
+        return str(151).toStdString();
+    case kOpenUnsupported:
+        return str(152).toStdString();
+    case kOpenNoReaderMode:
+        return str(205).toStdString();
+    case kOpenNoPermission:
+        return strf(result.serialPort ? 10141 : 10140, result.deviceNode.c_str()).toStdString();
+    default:
+        return strf(74110, port.c_str()).toStdString();
+    }
+}
+
 std::string firmwareText(unsigned version) {
     return strf(167, 1, static_cast<int>(version)).toStdString();
 }

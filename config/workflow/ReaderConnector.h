@@ -74,6 +74,11 @@ OpenResult openReaderConnection(ReaderLink& link, const ConnectionTarget& target
 void closeReaderConnection(int handle);
 void closeReaderConnection(ReaderLink& link, int handle);
 
+// The message of a failed open in the current language, with the program's "\r\n" line breaks:
+// the refusal of the reader, the device the user may not use (with the udev rule for a USB
+// device, the dialout group for a serial port), or the port that does not open.
+std::string openFailureMessage(const OpenResult& result, const std::string& port);
+
 // The firmware text "FW V1.xx" of a version number, in the current language.
 std::string firmwareText(unsigned version);
 

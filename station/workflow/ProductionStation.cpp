@@ -41,12 +41,7 @@ constexpr int kStrBlockNameFirst = 77020;
 constexpr int kStrFileNotRead = 77031;
 constexpr int kStrLogNotWritten = 77032;
 
-// Texts of the connection procedure.
-constexpr int kStrNoIdentity = 151;
-constexpr int kStrUnsupported = 152;
-constexpr int kStrNoReaderMode = 205;
-constexpr int kStrNoPermission = 10140;
-constexpr int kStrCannotOpen = 74110;
+// The layout question of a keyboard reader.
 constexpr int kStrTakeComputerLayout = 611;
 
 // Read buffers: the parameter block holds 4 bytes, the others up to 255.
@@ -73,21 +68,6 @@ std::string hexBytes(const std::vector<unsigned char>& bytes) {
 // The block's name as the sheet's pages call it.
 std::string blockName(int block) {
     return str(kStrBlockNameFirst + block - 1).toStdString();
-}
-
-std::string openFailureText(const OpenResult& r, const std::string& port) {
-    switch (r.handle) {
-    case kOpenNoIdentity:
-        return oneLine(str(kStrNoIdentity));
-    case kOpenUnsupported:
-        return oneLine(str(kStrUnsupported));
-    case kOpenNoReaderMode:
-        return oneLine(str(kStrNoReaderMode));
-    case kOpenNoPermission:
-        return oneLine(strf(kStrNoPermission, r.deviceNode.c_str()));
-    default:
-        return oneLine(strf(kStrCannotOpen, port.c_str()));
-    }
 }
 
 // A reader's link in a watched folder outside /dev is opened through the device it points to;
@@ -270,7 +250,8 @@ AuditRecord ProductionStation::programReader(const std::string& port) {
         record.firmware = firmwareText(reading.open.identity.version);
     }
     if (!reading.connected) {
-        return fail({"connect", openFailureText(reading.open, port)});
+        return fail(
+            {"connect", oneLine(QString::fromStdString(openFailureMessage(reading.open, port)))});
     }
     if (reading.hidMessage) {
         return fail({"connect", oneLine(QString::fromStdString(reading.hidMessage->text))});
@@ -334,7 +315,8 @@ AuditRecord ProductionStation::programReader(const std::string& port) {
     report(port, StationPhase::Verifying);
     const OpenResult reopened = open();
     if (reopened.handle <= 0) {
-        return fail({"verify", openFailureText(reopened, port)});
+        return fail(
+            {"verify", oneLine(QString::fromStdString(openFailureMessage(reopened, port)))});
     }
     const int handle = reopened.handle;
     const std::uint32_t features = model.features();

@@ -43,7 +43,6 @@ constexpr int kStrPowerOnMode = 74104;
 constexpr int kStrPowerOnNames = 74105; // 74105..74107
 constexpr int kStrPowerOnSet = 74108;
 constexpr int kStrSaved = 74109;
-constexpr int kStrCannotOpen = 74110;
 constexpr int kStrNotLoaded = 74111;
 constexpr int kStrNewBaud = 74112;
 constexpr int kStrUnknownCommand = 74113;
@@ -78,15 +77,10 @@ constexpr int kStrMissingPortOrWatch = 77035;
 constexpr int kStrReaderFailed = 77050;
 
 // Texts of the connection procedure and of the power-on dialog.
-constexpr int kStrNoIdentity = 151;
-constexpr int kStrUnsupported = 152;
-constexpr int kStrNoReaderMode = 205;
 constexpr int kStrBaudCorrected = 290;
 constexpr int kStrModeNotRead = 519;
 constexpr int kStrProgrammingFailed = 139;
 constexpr int kStrLayoutDiffers = 611;
-constexpr int kStrNoPermission = 10140;
-constexpr int kStrNoSerialPermission = 10141;
 constexpr int kStrNoConnection = 602;
 
 // How long check-update waits for a version list; a stalled transfer ends well before.
@@ -182,25 +176,7 @@ public:
     // The message of a failed open, as the program shows it; a port that does not open at all
     // gets a text of its own here, since a shell user has no dialog to come back to.
     int openFailed(const OpenResult& r) {
-        switch (r.handle) {
-        case kOpenNoIdentity:
-            env_.err << text(kStrNoIdentity) << '\n';
-            break;
-        case kOpenUnsupported:
-            env_.err << text(kStrUnsupported) << '\n';
-            break;
-        case kOpenNoReaderMode:
-            env_.err << text(kStrNoReaderMode) << '\n';
-            break;
-        case kOpenNoPermission:
-            env_.err << textf(r.serialPort ? kStrNoSerialPermission : kStrNoPermission,
-                              r.deviceNode.c_str())
-                     << '\n';
-            break;
-        default:
-            env_.err << textf(kStrCannotOpen, options_.port.c_str()) << '\n';
-            break;
-        }
+        env_.err << console(QString::fromStdString(openFailureMessage(r, options_.port))) << '\n';
         return kExitFailed;
     }
 
