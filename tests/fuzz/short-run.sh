@@ -16,7 +16,7 @@ if [ "$status" -ne 0 ]; then
   echo "short-run: $(basename "$fuzzer") ended with $status" >&2
   exit "$status"
 fi
-if ! sed -n '/INITED/,$p' "$log" | grep -q '^#[0-9]*[[:space:]]*NEW '; then
+if ! awk '/INITED/ { seeded = 1 } seeded && /^#[0-9]+[ \t]+NEW / { found = 1 } END { exit !found }' "$log"; then
   echo "short-run: $(basename "$fuzzer") found no new path beyond its seeds" >&2
   exit 1
 fi
