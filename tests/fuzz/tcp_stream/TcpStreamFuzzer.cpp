@@ -53,6 +53,9 @@ public:
                     break;
                 }
                 peer = ::accept4(g_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (peer < 0) {
+                    break;
+                }
                 const int on = 1;
                 (void)::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             }
@@ -116,7 +119,7 @@ bool intact(const std::vector<unsigned char>& buffer, std::size_t used) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    g_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -134,6 +137,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) {
         return 0;
+    }
+    // Connections an earlier input left unaccepted would fill the listener's queue.
+    for (int stale; (stale = ::accept4(g_listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        ::close(stale);
     }
     CQN_RW_Port port(parsePortName(g_portName), kExchangeTimeoutMs, false);
     require(port.openLink(0, 0) == 0);
