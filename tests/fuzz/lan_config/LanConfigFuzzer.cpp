@@ -28,7 +28,7 @@ void requirePortSuffix(const std::string& entry) {
     require(std::stoi(entry.substr(dash + 1)) <= 65535);
 }
 
-void checkDatagram(const ReceivedDatagram& got) {
+void checkDatagram(const ReceivedDatagram& got, std::string& lastEntry) {
     // Every answer type a request is answered with, from the expected host and from another.
     for (int block = 0; block < 8; ++block) {
         for (const std::uint8_t type : {queryAnswerType(block), writeAnswerType(block)}) {
@@ -40,14 +40,17 @@ void checkDatagram(const ReceivedDatagram& got) {
         }
     }
 
+    // A block-2 answer after a search answer decides whether that module is one of our readers.
+    if (const auto block2 = acceptAnswer(got, 0, queryAnswerType(2), kLongBlockSize);
+        block2 && !lastEntry.empty()) {
+        if (const auto reader = readerSearchEntry(lastEntry, *block2)) {
+            require(!reader->empty() && reader->size() <= lastEntry.size());
+        }
+    }
     if (const auto entry = searchAnswerEntry(got)) {
         requirePortSuffix(*entry);
         require(entry->find(dottedAddress(got.source)) != std::string::npos);
-        if (const auto block2 = acceptAnswer(got, 0, queryAnswerType(0), kLongBlockSize)) {
-            if (const auto reader = readerSearchEntry(*entry, *block2)) {
-                require(!reader->empty() && reader->size() <= entry->size());
-            }
-        }
+        lastEntry = *entry;
     }
 
     if (const auto block = acceptAnswer(got, got.source, queryAnswerType(0), kBlockAnswerSize)) {
@@ -81,6 +84,7 @@ void checkDatagram(const ReceivedDatagram& got) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string lastEntry;
     std::size_t at = 0;
     while (at + 6 <= size) {
         ReceivedDatagram got;
@@ -90,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t end = std::min(size, at + length);
         got.bytes.assign(data + at, data + end);
         at = end;
-        checkDatagram(got);
+        checkDatagram(got, lastEntry);
     }
     return 0;
 }
