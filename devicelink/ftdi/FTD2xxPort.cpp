@@ -21,6 +21,8 @@ void resolve(void* library, const char* name, Fn& slot) {
 }
 
 // More records than any PC has FTDI devices; a larger count from the library is not trusted.
+// FT_GetDeviceInfoList writes its whole list whatever room the caller made, so such a list is
+// not read at all: a shorter buffer would be overrun.
 constexpr QnD2xxDword kMaxDevices = 256;
 
 } // namespace
@@ -94,7 +96,9 @@ std::vector<std::string> CFTD2xxPort::freeSerialNumbers() {
     if (createDeviceInfoList(&count) != QN_FT_OK || count == 0) {
         return serials;
     }
-    count = std::min(count, kMaxDevices);
+    if (count > kMaxDevices) {
+        return serials;
+    }
     std::vector<QnFtDeviceListInfoNode> nodes(count);
     QnD2xxDword filled = count;
     if (getDeviceInfoList(nodes.data(), &filled) != QN_FT_OK) {

@@ -49,16 +49,52 @@ std::optional<Block> awaitOn(DatagramSocket& socket, std::uint32_t host, std::ui
         if (!got) {
             return std::nullopt;
         }
-        if (host == 0 || got->source == host) {
-            if (auto data = answerData(got->bytes, type, minData)) {
-                return data;
-            }
+        if (auto data = acceptAnswer(*got, host, type, minData)) {
+            return data;
         }
         window = Clock::now() + kAnswerWindow; // a datagram that did not match
     }
 }
 
 } // namespace
+
+std::optional<Block> acceptAnswer(const ReceivedDatagram& datagram, std::uint32_t host,
+                                  std::uint8_t type, std::size_t minData) {
+    if (host != 0 && datagram.source != host) {
+        return std::nullopt;
+    }
+    return answerData(datagram.bytes, type, minData);
+}
+
+std::optional<std::string> resolvedModule(const ReceivedDatagram& datagram,
+                                          std::string_view wanted) {
+    const auto block = acceptAnswer(datagram, 0, queryAnswerType(0), kBlockAnswerSize);
+    if (!block || readAddress(*block, block0::kAddress) == datagram.source ||
+        bracketedModuleName(*block) != wanted) {
+        return std::nullopt;
+    }
+    return dottedAddress(datagram.source) + "-" +
+           std::to_string(readPort(*block, block0::kTcpPort));
+}
+
+std::optional<std::string> searchAnswerEntry(const ReceivedDatagram& datagram) {
+    const auto block = acceptAnswer(datagram, 0, queryAnswerType(0), kBlockAnswerSize);
+    if (!block) {
+        return std::nullopt;
+    }
+    return searchEntry(*block, datagram.source);
+}
+
+std::optional<std::string> readerSearchEntry(std::string_view entry, const Block& block2) {
+    if (block2.size() < kBlock2TypeText) {
+        return std::nullopt;
+    }
+    const std::string type(block2.begin() + kBlock2TypeText, block2.end());
+    if (upper(type).rfind("QN-", 0) != 0) {
+        return std::nullopt;
+    }
+    return entry.starts_with("[") ? bracketedPart(entry) : std::string(entry);
+}
 
 std::string resolveModuleName(std::string_view name) {
     const std::string wanted = bracketedPart(name);
@@ -73,13 +109,9 @@ std::string resolveModuleName(std::string_view name) {
     const auto until = Clock::now() + kResolveWindow;
     const auto all = pointers(sockets);
     while (auto got = receiveAny(all, until)) {
-        const auto block = answerData(got->second.bytes, queryAnswerType(0), kBlockAnswerSize);
-        if (!block || readAddress(*block, block0::kAddress) == got->second.source ||
-            bracketedModuleName(*block) != wanted) {
-            continue;
+        if (auto resolved = resolvedModule(got->second, wanted)) {
+            return *resolved;
         }
-        return dottedAddress(got->second.source) + "-" +
-               std::to_string(readPort(*block, block0::kTcpPort));
     }
     return {};
 }
@@ -192,11 +224,11 @@ std::vector<std::string> searchModules(bool readersOnly) {
             continue;
         }
         const std::size_t adapter = index[got->first];
-        const auto block = answerData(got->second.bytes, queryAnswerType(0), kBlockAnswerSize);
-        if (!block) {
+        const auto entry = searchAnswerEntry(got->second);
+        if (!entry) {
             continue;
         }
-        found[adapter].insert({searchEntry(*block, got->second.source), got->second.source});
+        found[adapter].insert({*entry, got->second.source});
         window[adapter] = Clock::now() + kAnswerWindow;
     }
 
@@ -214,11 +246,9 @@ std::vector<std::string> searchModules(bool readersOnly) {
             if (!block2) {
                 continue;
             }
-            const std::string type(block2->begin() + kBlock2TypeText, block2->end());
-            if (upper(type).rfind("QN-", 0) != 0) {
-                continue;
+            if (auto reader = readerSearchEntry(entry, *block2)) {
+                result.insert(*reader);
             }
-            result.insert(entry.starts_with("[") ? bracketedPart(entry) : entry);
         }
     }
     return {result.begin(), result.end()};

@@ -49,6 +49,23 @@ private:
     int handle_ = 0;
 };
 
+// What the waits make of one received datagram; the socket loops below call these, so the
+// handling of whatever arrives can be checked without a network.
+// The data of an answer of this type from host (from anyone when host is 0) with at least
+// minData bytes after the header; nothing for any other datagram.
+std::optional<Block> acceptAnswer(const ReceivedDatagram& datagram, std::uint32_t host,
+                                  std::uint8_t type, std::size_t minData);
+// "a.b.c.d-port" when the datagram is a block-0 answer of the module named `wanted` ("[LAB]")
+// from an address other than the one in its block; nothing otherwise.
+std::optional<std::string> resolvedModule(const ReceivedDatagram& datagram,
+                                          std::string_view wanted);
+// The search list entry of a block-0 answer (see searchEntry); nothing for any other datagram.
+std::optional<std::string> searchAnswerEntry(const ReceivedDatagram& datagram);
+// The readers-only entry of a search entry whose module answered block 2 with this data: a
+// bracketed entry shortened to its name; nothing when the type text is not the maker's
+// ("QN-...", any case).
+std::optional<std::string> readerSearchEntry(std::string_view entry, const Block& block2);
+
 // The module a bracketed name stands for: "a.b.c.d-port" of the first module that answers the
 // broadcast on any adapter within 200 ms with that name and an address other than the one it
 // answered from; empty when none does. A name without "[" is returned unchanged.

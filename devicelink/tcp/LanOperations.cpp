@@ -81,6 +81,28 @@ std::optional<NewAddress> parseNewAddress(std::string_view text) {
 
 } // namespace
 
+LanSettingsTexts lanSettingsTexts(const std::vector<std::uint8_t>& block0) {
+    const std::string port = "-" + std::to_string(readPort(block0, block0::kTcpPort));
+    const std::uint32_t ip = readAddress(block0, block0::kAddress);
+    const int hostBits = block0.size() > block0::kHostBits ? block0[block0::kHostBits] : 0;
+    LanSettingsTexts texts;
+    texts.name = bracketedModuleName(block0) + port;
+    texts.address = ip == 0 ? std::string() : dottedAddress(ip) + port;
+    texts.subnetMask = dottedAddress(maskFromHostBits(hostBits));
+    texts.gateway = dottedAddress(readAddress(block0, block0::kGateway));
+    return texts;
+}
+
+bool lanRemoteHost(const std::vector<std::uint8_t>& block0, std::string& address, int& port) {
+    if (block0.size() != kBlockAnswerSize) {
+        return false;
+    }
+    const std::uint32_t remote = readAddress(block0, block0::kRemoteHost);
+    address = remote == 0 ? std::string() : dottedAddress(remote);
+    port = remote == 0 ? 0 : readPort(block0, block0::kRemotePort);
+    return true;
+}
+
 int lanSearch(bool readersOnly, char* buffer, int size) {
     return writeMultiString(searchModules(readersOnly), buffer, size);
 }
@@ -98,14 +120,11 @@ int lanReadSettings(const char* portName, char* name, char* address, char* subne
     if (!block) {
         return -1;
     }
-    const std::string port = "-" + std::to_string(readPort(*block, block0::kTcpPort));
-    const std::uint32_t ip = readAddress(*block, block0::kAddress);
-    const std::string addressText = ip == 0 ? std::string() : dottedAddress(ip) + port;
-    const std::string nameText = bracketedModuleName(*block) + port;
-    copyOut(name, nameText);
-    copyOut(address, name == nullptr && addressText.empty() ? nameText : addressText);
-    copyOut(subnetMask, dottedAddress(maskFromHostBits((*block)[block0::kHostBits])));
-    copyOut(gateway, dottedAddress(readAddress(*block, block0::kGateway)));
+    const LanSettingsTexts texts = lanSettingsTexts(*block);
+    copyOut(name, texts.name);
+    copyOut(address, name == nullptr && texts.address.empty() ? texts.name : texts.address);
+    copyOut(subnetMask, texts.subnetMask);
+    copyOut(gateway, texts.gateway);
     return 0;
 }
 
@@ -225,13 +244,11 @@ int lanReadRemoteHost(const char* portName, char* address, int* port) {
     }
     const auto block = access.readBlock(0);
     access.close(false);
-    if (!block || block->size() != kBlockAnswerSize) {
+    std::string text;
+    if (!block || !lanRemoteHost(*block, text, *port)) {
         return -1;
     }
-    const std::uint32_t remote = readAddress(*block, block0::kRemoteHost);
-    const std::string text = remote == 0 ? std::string() : dottedAddress(remote);
     std::memcpy(address, text.c_str(), text.size() + 1);
-    *port = remote == 0 ? 0 : readPort(*block, block0::kRemotePort);
     return 0;
 }
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// Targets that prepare something once (a listener, a library to load) define it.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 static void replayFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -16,6 +18,9 @@ static void replayFile(const std::filesystem::path& path) {
 }
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize != nullptr) {
+        LLVMFuzzerInitialize(&argc, &argv);
+    }
     int count = 0;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path p(argv[i]);

@@ -1,6 +1,7 @@
 #include "tools/veltra-trace/TraceSocket.h"
 
 #include "keys/TraceLog.h"
+#include "tools/veltra-trace/TraceAssembler.h"
 
 #include <cerrno>
 #include <cstring>
@@ -103,6 +104,23 @@ bool TraceSocket::receive(std::uint32_t& piece, bool& skipped) {
         }
         return true;
     }
+}
+
+std::vector<std::string> receiveTexts(TraceSocket& socket, TraceAssembler& assembler) {
+    std::vector<std::string> texts;
+    std::uint32_t piece = 0;
+    bool skipped = false;
+    while (socket.receive(piece, skipped)) {
+        if (skipped) {
+            continue;
+        }
+        for (std::string& text : assembler.addPiece(piece)) {
+            if (!text.empty()) {
+                texts.push_back(std::move(text));
+            }
+        }
+    }
+    return texts;
 }
 
 } // namespace veltra::trace

@@ -3,8 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veltra::trace {
+
+class TraceAssembler;
 
 class TraceSocket {
 public:
@@ -27,5 +30,9 @@ private:
     int fd_ = -1;
     std::string path_;
 };
+
+// Takes every waiting datagram, puts its piece into the assembler and returns the texts that
+// completed, empty ones left out.
+std::vector<std::string> receiveTexts(TraceSocket& socket, TraceAssembler& assembler);
 
 } // namespace veltra::trace

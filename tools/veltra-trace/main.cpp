@@ -108,17 +108,8 @@ int main(int argc, char** argv) {
             print(assembler.flush());
             continue;
         }
-        std::uint32_t piece = 0;
-        bool skipped = false;
-        while (socket.receive(piece, skipped)) {
-            if (skipped) {
-                continue;
-            }
-            for (const std::string& text : assembler.addPiece(piece)) {
-                if (!text.empty()) {
-                    print(text);
-                }
-            }
+        for (const std::string& text : veltra::trace::receiveTexts(socket, assembler)) {
+            print(text);
         }
     }
     if (assembler.pending()) {

@@ -69,6 +69,12 @@ bool isProgram(const QString& path) {
            head.startsWith("#!");
 }
 
+// A list is text: whatever follows a NUL byte is not part of it.
+std::string listTextOf(const QByteArray& data) {
+    const qsizetype end = data.indexOf('\0');
+    return std::string(data.constData(), static_cast<std::size_t>(end < 0 ? data.size() : end));
+}
+
 QString cannotStart(const QString& path, int first, int second, int error) {
     return QStringLiteral("The File\n\"%1\"\ncan not be started!\nError %2 %3 %4")
         .arg(path)
@@ -150,10 +156,7 @@ void CUpdateCheck::runDownload() {
             QUrl(listAddress_), buffer, static_cast<qint64>(VersionList::kMaxListSize),
             [this] { return worker_->stop.load(); });
         if (outcome.ok) {
-            const QByteArray& data = buffer.data();
-            // A list is text: whatever follows a NUL byte is not part of it.
-            const qsizetype end = data.indexOf('\0');
-            text.assign(data.constData(), static_cast<std::size_t>(end < 0 ? data.size() : end));
+            text = listTextOf(buffer.data());
         } else {
             // A list that arrived only in part could name a wrong version ("1.1" of "1.10"), so
             // a failed transfer leaves no list at all.
@@ -181,13 +184,23 @@ void CUpdateCheck::deliver() {
 
 bool CUpdateCheck::waitForList(int timeoutMs) {
     if (!worker_) {
-        return false;
+        return listGiven_;
     }
     return worker_->thread->wait(QDeadlineTimer(timeoutMs)) || listArrived();
 }
 
 bool CUpdateCheck::listArrived() const {
-    return worker_ && !worker_->busy && worker_->done;
+    return listGiven_ || (worker_ && !worker_->busy && worker_->done);
+}
+
+void CUpdateCheck::useList(const QByteArray& data) {
+    // A download refuses a longer body, so such a list counts as one that did not arrive.
+    std::string text = data.size() <= static_cast<qsizetype>(VersionList::kMaxListSize)
+                           ? listTextOf(data)
+                           : std::string();
+    const std::lock_guard<std::mutex> lock(textLock_);
+    listText_ = std::move(text);
+    listGiven_ = true;
 }
 
 std::string CUpdateCheck::listText() const {

@@ -13,6 +13,7 @@
 
 #include "update/workflow/UpdateSource.h"
 
+#include <QByteArray>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
@@ -71,6 +72,9 @@ public:
     bool waitForList(int timeoutMs);
     // Whether the download has ended (the list may still be empty if it failed).
     bool listArrived() const;
+    // Takes a list already at hand, read the way a downloaded one is, instead of downloading
+    // it (call it instead of StartDownload): the list counts as arrived at once.
+    void useList(const QByteArray& data);
 
     // The reader as it identified itself: model name, connection kind ("USB", "LAN", "COM"),
     // type code (three characters) and local firmware version ("1.07").
@@ -131,6 +135,7 @@ private:
     QString section_;
     mutable std::mutex textLock_;
     std::string listText_;
+    bool listGiven_ = false;
     QPointer<QObject> notify_;
     int notifyId_ = 0;
     UpdateSource source_;
