@@ -102,6 +102,19 @@ std::string textf(int id, Args... args) {
     return console(strf(id, args...));
 }
 
+// A question: answered by --yes or --no, else asked on the terminal, else No.
+bool answerQuestion(CliAnswer answer, CliEnvironment& env, const std::string& question) {
+    switch (answer) {
+    case CliAnswer::Yes:
+        return true;
+    case CliAnswer::No:
+        return false;
+    case CliAnswer::Ask:
+        break;
+    }
+    return env.ask ? env.ask(console(QString::fromStdString(question))) : false;
+}
+
 std::optional<int> parseInt(const std::string& s) {
     if (s.empty()) {
         return std::nullopt;
@@ -151,15 +164,7 @@ public:
     }
 
     bool ask(const std::string& question) {
-        switch (options_.answer) {
-        case CliAnswer::Yes:
-            return true;
-        case CliAnswer::No:
-            return false;
-        case CliAnswer::Ask:
-            break;
-        }
-        return env_.ask ? env_.ask(console(QString::fromStdString(question))) : false;
+        return answerQuestion(options_.answer, env_, question);
     }
 
     // The program's connection procedure; a corrected baud rate is announced (string 290) and
@@ -562,15 +567,7 @@ int runStation(const CliOptions& o, CliEnvironment& env) {
         return kind.value_or(interfaceKindFor(port));
     };
     settings.ask = [&o, &env](const std::string& question) {
-        switch (o.answer) {
-        case CliAnswer::Yes:
-            return true;
-        case CliAnswer::No:
-            return false;
-        case CliAnswer::Ask:
-            break;
-        }
-        return env.ask ? env.ask(console(QString::fromStdString(question))) : false;
+        return answerQuestion(o.answer, env, question);
     };
     settings.filters = &env.filters;
     ProductionStation station(env.link, settings);
