@@ -1,5 +1,6 @@
 // veltra-cli against the reader simulator through the real device link: what the simulator's
 // state file holds afterwards is what a reader would have been programmed with.
+#include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 
 #include <QProcess>
@@ -22,12 +23,6 @@ namespace {
 using veltra::test::SimProcess;
 using Bytes = std::vector<std::uint8_t>;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class CliEndToEnd : public ::testing::Test {
 protected:
     // Runs veltra-cli with a private settings folder, so the filter values are the defaults and
@@ -43,16 +38,7 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path());
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(VELTRA_CLI_PATH), args);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-        CliRun r;
-        r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = process.readAllStandardOutput().toStdString();
-        r.err = process.readAllStandardError().toStdString();
-        return r;
+        return finishCliProcess(process, 60000);
     }
 
     static std::string port(const SimProcess& sim) { return sim.port(); }

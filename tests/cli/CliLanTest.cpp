@@ -1,5 +1,6 @@
 // veltra-cli's Ethernet commands in network namespaces: the program runs on the program side,
 // a reader module and another maker's module on the module side.
+#include "tests/support/CliProcess.h"
 #include "tests/support/NetworkLab.h"
 #include "tests/support/SimProcess.h"
 
@@ -18,12 +19,6 @@ namespace {
 
 using veltra::test::NetworkLab;
 using veltra::test::SimProcess;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class CliLan : public ::testing::Test {
 protected:
@@ -63,14 +58,7 @@ protected:
         }
         QProcess process;
         process.start(QString::fromStdString(NetworkLab::ipProgram()), args);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+        return finishCliProcess(process, 60000);
     }
 
     static inline std::unique_ptr<NetworkLab> lab_;

@@ -3,6 +3,7 @@
 // in a watched folder while the station runs. What the simulators' state files and the audit log
 // hold afterwards is what a production line would see.
 #include "config/workflow/ConfigurationWorkflow.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/SimProcess.h"
 
 #include <QElapsedTimer>
@@ -31,12 +32,6 @@ using Bytes = std::vector<std::uint8_t>;
 // The suffix the test file programs: "AB" CR LF.
 const Bytes kSuffix = {0x41, 0x42, 0x0D, 0x0A, 0xFF};
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class Station : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,17 +55,7 @@ protected:
         process.closeWriteChannel();
     }
 
-    CliRun finish(QProcess& process) {
-        if (!process.waitForFinished(90000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-        CliRun r;
-        r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = process.readAllStandardOutput().toStdString();
-        r.err = process.readAllStandardError().toStdString();
-        return r;
-    }
+    static CliRun finish(QProcess& process) { return finishCliProcess(process, 90000); }
 
     CliRun run(const std::vector<std::string>& args) {
         QProcess process;
