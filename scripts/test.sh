@@ -10,4 +10,5 @@ bash scripts/build.sh normal
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 bash scripts/build.sh sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/sanitizer/leak-suppressions.txt" \
   ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
