@@ -66,8 +66,8 @@ protected:
     std::string path(const char* name) const { return home_.filePath(name).toStdString(); }
 
     // A configuration for the model of `sim`, with its own suffix.
-    std::string configurationFor(const SimProcess& sim) {
-        const CliRun r = run({"identify", "--port", sim.port()});
+    std::string configurationFor(const SimProcess& sim, const std::string& port = {}) {
+        const CliRun r = run({"identify", "--port", port.empty() ? sim.port() : port});
         const std::string key = "Modell: ";
         const auto at = r.out.find(key);
         EXPECT_NE(at, std::string::npos) << r.out << r.err;
@@ -217,6 +217,29 @@ TEST_F(Station, WatchedFolderProgramsAReaderThatAppearsAndAStayingReaderOnlyOnce
     EXPECT_EQ(byPort.at(folder + "/reader-2").value("result").toString(), "ok");
     EXPECT_EQ(first.block(3), kSuffix);
     EXPECT_EQ(second.block(3), kSuffix);
+}
+
+// A keyboard reader has no link in /dev/serial/by-id: --watch finds it in the device link's USB
+// list, programs it over its control channel and reads its key layout back with the blocks.
+TEST_F(Station, WatchProgramsAKeyboardReaderFromTheUsbList) {
+    SimProcess keyboard({"--hid", "--type", "551", "--serial", "1650-004712"});
+    environment_.insert(QStringLiteral("QN_SIM_HID_SOCKETS"),
+                        QString::fromStdString(keyboard.port()));
+    environment_.insert(QStringLiteral("QN_HIDAPI_LIBRARY"), QStringLiteral(QN_HIDAPI_STANDIN));
+    const std::string port = "1650-004712 HID";
+    const std::string file = configurationFor(keyboard, port);
+    const std::string log = path("audit.jsonl");
+
+    const CliRun r = run({"station", file, "--watch", "--count", "1", "--log", log, "--yes"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    int lines = 0;
+    const auto byPort = logByPort(log, &lines);
+    ASSERT_EQ(lines, 1);
+    const QJsonObject entry = byPort.begin()->second;
+    EXPECT_EQ(entry.value("result").toString(), "ok")
+        << entry.value("message").toString().toStdString();
+    EXPECT_EQ(entry.value("type").toString(), "551");
+    EXPECT_EQ(keyboard.block(3), kSuffix);
 }
 
 } // namespace
