@@ -8,6 +8,7 @@
 #include "config/workflow/ReaderConnector.h"
 #include "station/workflow/ProductionStation.h"
 
+#include "tests/support/DoorConfiguration.h"
 #include "tests/support/SimProcess.h"
 
 #include <benchmark/benchmark.h>
@@ -18,7 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -56,13 +56,9 @@ const std::string& configurationFile() {
     }
     veltra::closeReaderConnection(opened.handle);
     file = dir.filePath("bench.mkr").toStdString();
-    std::ofstream(file) << "[Device]\nName=" << opened.identity.modelName
-                        << "\n[Prefix]\nCount=1\nAscii0=2\n[Suffix]\nCount=3\nAscii0=35\n"
-                           "Ascii1=13\nAscii2=10\n[Abziehen]\nCount=0\n[Termix]\nCount=0\n"
-                           "[Data1]\nTransponderTyp=0\nRegister1=1\nDarstellung=1\nLaenge=10\n"
-                           "GueltigeBytes=5\nGueltigeBytesAb=1\n"
-                           "[Data]\nBetriebsart=1\nZykluszeit=500\nBaudrate=19200\n"
-                           "Aufforderung=?\nTimeout=1000\nReaderModus=1\n";
+    if (!veltra::test::writeDoorConfiguration(file, opened.identity.modelName)) {
+        throw std::runtime_error("cannot write " + file);
+    }
     return file;
 }
 

@@ -2,6 +2,7 @@
 // programmed from the chosen file, its result lands in the list and its line in the log.
 #include "station/ui/StationDlg.h"
 #include "config/workflow/ReaderConnector.h"
+#include "tests/support/DoorConfiguration.h"
 #include "tests/support/SimProcess.h"
 
 #include <QApplication>
@@ -44,13 +45,7 @@ TEST(StationDlg, ProgramsTheReaderOnTheInterfaceListsItAndLogsIt) {
     QTemporaryDir dir;
     const std::string file = dir.filePath("door.mkr").toStdString();
     const std::string log = dir.filePath("door.jsonl").toStdString();
-    std::ofstream(file) << "[Device]\nName=" << opened.identity.modelName
-                        << "\n[Prefix]\nCount=1\nAscii0=2\n[Suffix]\nCount=3\nAscii0=35\n"
-                           "Ascii1=13\nAscii2=10\n[Abziehen]\nCount=0\n[Termix]\nCount=0\n"
-                           "[Data1]\nTransponderTyp=0\nRegister1=1\nDarstellung=1\nLaenge=10\n"
-                           "GueltigeBytes=5\nGueltigeBytesAb=1\n"
-                           "[Data]\nBetriebsart=1\nZykluszeit=500\nBaudrate=19200\n"
-                           "Aufforderung=?\nTimeout=1000\nReaderModus=1\n";
+    ASSERT_TRUE(veltra::test::writeDoorConfiguration(file, opened.identity.modelName));
 
     StationDlg dialog(qnLink(), target, nullptr);
     dialog.show();
